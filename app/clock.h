@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+
+namespace app {
+
+QString currentDateText(); // yyyy/MM/dd
+QString currentTimeText(); // HH:mm:ss
+// The clock line: the date first, then that caption read back with a space and the time appended.
+void writeClockLine(QLabel *label);
+
+} // namespace app

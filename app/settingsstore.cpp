@@ -1,0 +1,96 @@
+#include "app/settingsstore.h"
+
+#include "app/lifecycle.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QPair>
+#include <QSettings>
+#include <QStandardPaths>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Store {
+
+namespace {
+
+QList<QPair<QString, QString>>& pending()
+{
+    static QList<QPair<QString, QString>> writes;
+    return writes;
+}
+
+QString groupKey(const QString& key)
+{
+    return QStringLiteral("setting/") + key;
+}
+
+// The password's scrambled form is in this file, so it never exists readable by others, not even
+// for a moment: create it 0600 before the first write and narrow a wider mode at every save.
+bool prepareFile(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0600);
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+QString filePath()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return base + QStringLiteral("/vurk_mailchecker/vurk_mailchecker.ini");
+}
+
+QString read(const QString& key)
+{
+    QSettings settings(filePath(), QSettings::IniFormat);
+    const QVariant value = settings.value(groupKey(key));
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+void write(const QString& key, const QString& value)
+{
+    pending().append({key, value});
+}
+
+void discardPending()
+{
+    pending().clear();
+}
+
+bool commit()
+{
+    if (app::saveIsClosed()) {
+        pending().clear();
+        return true;
+    }
+    if (pending().isEmpty())
+        return true;
+    const QString path = filePath();
+    bool ok = prepareFile(path);
+    if (ok) {
+        QSettings settings(path, QSettings::IniFormat);
+        for (const auto& [key, value] : std::as_const(pending()))
+            settings.setValue(groupKey(key), value);
+        settings.sync();
+        ok = settings.status() == QSettings::NoError;
+    }
+    pending().clear();
+    if (!ok)
+        std::fprintf(stderr, "vurk_mailchecker: could not save the settings to %s\n", qPrintable(path));
+    return ok;
+}
+
+} // namespace Store

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// The per-user settings store: application "vurk_mailchecker", section "setting", text values.
+// The file is $XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini, readable by its owner only.
+namespace Store {
+
+QString filePath();
+
+// The stored text, or the empty text when the key is absent.
+QString read(const QString& key);
+
+// Writes are collected and reach the disk together at commit(), so a save is all or nothing
+// even when it pumps messages half-way through.
+void write(const QString& key, const QString& value);
+
+// Flushes the collected writes to disk atomically; false (and a line on standard error) when the
+// file could not be written. Once the program is ending a second commit writes nothing.
+bool commit();
+
+// Discards writes not yet committed.
+void discardPending();
+
+} // namespace Store

@@ -1,0 +1,15 @@
+#pragma once
+
+namespace app {
+
+// True when another instance of the program runs for this user. The first caller keeps a lock
+// for the rest of its run; the lock goes with the process, however it ends.
+bool anotherInstanceRunning();
+
+// "Already running" message; returns when the user has closed it.
+void showAlreadyRunningMessage();
+
+// Drops this process's lock (tests that start the program twice in one process).
+void releaseInstanceLock();
+
+} // namespace app

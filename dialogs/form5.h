@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The mail program dialog. Its field is the live command line of the mail program.
+class Form5 : public QWidget {
+    Q_OBJECT
+public:
+    Form5();
+    ~Form5() override;
+
+    QLabel *Label1;
+    QLineEdit *txtAppMail;
+    QPushButton *Command1;
+    QPushButton *Command2;
+};

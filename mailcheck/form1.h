@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class Timer;
+class Winsock;
+
+// The state of the POP3 conversation, shared by start-up, the check tick and the data handler.
+extern QString popState;
+
+// The account window. Besides the fields the user edits, it owns the socket and the three timers
+// that drive the mail check, so it is only ever hidden, never destroyed.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    Form1();
+    ~Form1() override;
+
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label4;
+    QLabel *Label5;
+    QLineEdit *Text1; // server
+    QLineEdit *Text2; // account name
+    QLineEdit *Text3; // hidden: the plain password in use
+    QLineEdit *Text4; // port
+    QLineEdit *Text5; // hidden: notifier top, twips
+    QLineEdit *Text6; // hidden: notifier left, twips
+    QLineEdit *Text7; // masked password entry
+    QPushButton *Command1;
+    QPushButton *Command2;
+
+    Winsock *Winsock1;
+    Timer *Timer1; // check
+    Timer *Timer2; // shake
+    Timer *Timer3; // clock
+
+    // The conversation's texts, kept for the whole run.
+    QString recvData;
+    QString replyHead;
+    QString mailCount;
+    QString lastCount;
+
+    void Command1_Click();
+    void Command2_Click();
+    void Winsock1_DataArrival(qint64 bytesTotal);
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+};
