@@ -1,0 +1,169 @@
+#include "app/conversions.h"
+#include "app/module1.h"
+#include "app/settingsstore.h"
+#include "app/windows.h"
+#include "dialogs/form5.h"
+#include "mailcheck/form1.h"
+#include "notifier/form2.h"
+#include "notifier/form3.h"
+#include "support/settingsfile.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QtTest>
+#include <sys/stat.h>
+
+// The two save operations and the store underneath them.
+class SettingsTest : public QObject {
+    Q_OBJECT
+
+private:
+    static mode_t fileMode()
+    {
+        struct stat st {};
+        if (::stat(QFile::encodeName(Store::filePath()).constData(), &st) != 0)
+            return 0;
+        return st.st_mode & 0777;
+    }
+
+    static void restart()
+    {
+        unloadAllWindows();
+        QVERIFY(Module1::Main());
+    }
+
+private slots:
+    void init()
+    {
+        testsupport::clearSettingsFile();
+        QVERIFY(Module1::Main());
+    }
+
+    void cleanup()
+    {
+        unloadAllWindows();
+        popState.clear();
+    }
+
+    void passwordRoundTrip_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("storedLength");
+        QTest::newRow("abc") << "abc" << 9;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("tilde and Japanese") << QStringLiteral("a~パス") << -1;
+    }
+
+    void passwordRoundTrip()
+    {
+        QFETCH(QString, password);
+        QFETCH(int, storedLength);
+        form1().Text3->setText(password);
+        Module1::SaveSettings();
+        const QString stored = Store::read(QStringLiteral("pass"));
+        if (storedLength >= 0)
+            QCOMPARE(stored.size(), storedLength);
+        QVERIFY(password.isEmpty() || stored != password);
+        QCOMPARE(form1().Text3->text(), password);
+
+        // The exit save stores the same scrambled form.
+        Module1::SaveSettingsOnExit();
+        QCOMPARE(Store::read(QStringLiteral("pass")), stored);
+
+        restart();
+        QCOMPARE(form1().Text3->text(), password);
+    }
+
+    void savedValues()
+    {
+        form1().Text1->setText(QStringLiteral("pop.example.test"));
+        form1().Text2->setText(QStringLiteral(" user name "));
+        form1().Text4->setText(QStringLiteral("abc"));
+        form3().mnufont->setChecked(true);
+        form3().checkbeep->setChecked(true);
+        form2().moveToPixels(QPoint(200, 100));
+        form5().txtAppMail->setText(QStringLiteral("never saved here"));
+        Module1::SaveSettings();
+
+        QCOMPARE(Store::read("server"), QStringLiteral("pop.example.test"));
+        QCOMPARE(Store::read("user"), QStringLiteral(" user name "));
+        QCOMPARE(Store::read("port"), QStringLiteral("abc"));
+        QCOMPARE(Store::read("top"), QStringLiteral("1500"));
+        QCOMPARE(Store::read("left"), QStringLiteral("3000"));
+        QCOMPARE(Store::read("front"), QStringLiteral("True"));
+        QCOMPARE(Store::read("shindou"), QStringLiteral("False"));
+        QCOMPARE(Store::read("checkbeep"), QStringLiteral("True"));
+        const QByteArray bytes = testsupport::settingsFileBytes();
+        for (const char *key : {"mailer", "acolor1", "acolor2", "acolor3", "acolor4"})
+            QVERIFY2(!bytes.contains(QByteArray("\n") + key + "="), key);
+
+        restart();
+        QCOMPARE(form1().Text4->text(), QStringLiteral("abc"));
+        QCOMPARE(form2().pixelPosition(), QPoint(200, 100));
+        QVERIFY(form3().mnufont->isChecked());
+        QVERIFY(!form3().shindou->isChecked());
+    }
+
+    void hiddenPositionFields()
+    {
+        form2().moveToPixels(QPoint(20, 10));
+        Module1::SaveSettingsOnExit();
+        QVERIFY(form1().Text5->text().isEmpty());
+        QVERIFY(form1().Text6->text().isEmpty());
+        QCOMPARE(Store::read("top"), QStringLiteral("150"));
+
+        Module1::SaveSettings();
+        QCOMPARE(form1().Text5->text(), QStringLiteral("150"));
+        QCOMPARE(form1().Text6->text(), QStringLiteral("300"));
+    }
+
+    void fileIsPrivate()
+    {
+        Module1::SaveSettings();
+        QCOMPARE(fileMode(), mode_t(0600));
+        ::chmod(QFile::encodeName(Store::filePath()).constData(), 0644);
+        Module1::SaveSettingsOnExit();
+        QCOMPARE(fileMode(), mode_t(0600));
+    }
+
+    void failedWriteIsReported()
+    {
+        // A file where the settings folder should be: no write can succeed, even as root.
+        const QString folder = QFileInfo(Store::filePath()).absolutePath();
+        QDir(folder).removeRecursively();
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Store::write(QStringLiteral("server"), QStringLiteral("x"));
+        QVERIFY(!Store::commit());
+        Module1::SaveSettings(); // no crash, no hang
+        QVERIFY(QFile::remove(folder));
+    }
+
+    void conversions_data()
+    {
+        QTest::addColumn<float>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole") << 1500.0f << "1500";
+        QTest::newRow("zero") << 0.0f << "0";
+        QTest::newRow("negative") << -15.0f << "-15";
+        QTest::newRow("fraction") << 1234.5f << "1234.5";
+        QTest::newRow("small fraction") << 0.1f << "0.1";
+        QTest::newRow("seven digits") << 1234567.0f << "1234567";
+        QTest::newRow("large") << 98765.44f << "98765.44";
+    }
+
+    void conversions()
+    {
+        QFETCH(float, value);
+        QFETCH(QString, text);
+        QCOMPARE(app::singleToText(value), text);
+        QCOMPARE(app::textToSingle(text), std::optional<float>(value));
+    }
+};
+
+QTEST_MAIN(SettingsTest)
+#include "tst_settings.moc"
