@@ -116,9 +116,7 @@ bool Main()
         }
     }
 
-    popState = QStringLiteral("connect");
-    f1.Winsock1->Close();
-    f1.Winsock1->Connect(f1.Text1->text(), f1.Text4->text());
+    f1.startCheck();
     f2.Command1->setFocus();
     return true;
 }

@@ -1,16 +1,30 @@
 #include "mailcheck/form1.h"
 
 #include "app/clock.h"
+#include "app/colour.h"
+#include "app/lifecycle.h"
+#include "app/module1.h"
 #include "app/twips.h"
 #include "app/windows.h"
+#include "dialogs/form4.h"
+#include "mailcheck/pop3.h"
 #include "mailcheck/timer.h"
 #include "mailcheck/winsock.h"
 #include "notifier/form2.h"
+#include "notifier/form3.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <cmath>
 
 QString popState;
 
@@ -40,6 +54,25 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString& captio
     app::placeTwips(button, l, t, w, h);
     return button;
 }
+
+const QString kConnect = QStringLiteral("connect");
+const QString kUser = QStringLiteral("user");
+const QString kPass = QStringLiteral("pass");
+const QString kStat = QStringLiteral("stat");
+const QString kAllOK = QStringLiteral("allOK");
+const QString kCountRead = QStringLiteral("top 1 10");
+const QString kQuitSent = QStringLiteral("connectQQQQ");
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// One shake cycle per display frame, so the 101 cycles are seen (about 1.5 s) rather than over
+// before the screen shows them.
+constexpr double kShakeFrameSeconds = 0.015;
+constexpr int kShakeCycles = 101;
+constexpr int kShakeStep = 50; // twips; r is 0 to 49
+
+// The longest wait anyone may ask for; a bad argument must not hang the program.
+constexpr double kLongestWait = 3600.0;
 
 } // namespace
 
@@ -82,16 +115,20 @@ Form1::Form1()
 
     Winsock1 = new Winsock(this);
     Winsock1->setObjectName(QStringLiteral("Winsock1"));
-    Timer1 = new Timer(60000, true, this);
+    Timer1 = new Timer(mailcheck::checkIntervalMs(), true, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2 = new Timer(1, false, this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer3 = new Timer(1000, true, this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer3->setAlignedToSeconds(true);
+    m_beeper = [] { QApplication::beep(); };
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Winsock1, &Winsock::DataArrival, this, &Form1::Winsock1_DataArrival);
+    connect(Winsock1, &Winsock::Error, this, &Form1::Winsock1_Error);
+    connect(Winsock1, &Winsock::LineTooLong, this, &Form1::Winsock1_LineTooLong);
     connect(Timer1, &Timer::tick, this, &Form1::Timer1_Timer);
     connect(Timer2, &Timer::tick, this, &Form1::Timer2_Timer);
     connect(Timer3, &Timer::tick, this, &Form1::Timer3_Timer);
@@ -99,25 +136,132 @@ Form1::Form1()
 
 Form1::~Form1() = default;
 
-void Form1::Command1_Click() {}
+void Form1::Command1_Click()
+{
+    Timer1->setInterval(0);
+    Timer3->setInterval(0);
+    // The entry never shows the password in use, so leaving it empty keeps that password.
+    if (!Text7->text().isEmpty())
+        Text3->setText(Text7->text());
+    Text7->clear();
+
+    Form4& f4 = form4();
+    for (int i = 0; i < 4; ++i)
+        app::setBackColourText(f4.Colourpreview[i], f4.Colour[i]->text());
+    Form2& f2 = form2();
+    app::setForeColourText(f2.Label1, f4.Colour[0]->text());
+    app::setForeColourText(f2.Label2, f4.Colour[0]->text());
+    app::setBackColourText(f2.Label3, f4.Colour[1]->text());
+    f2.show();
+    f2.activateWindow();
+    app::writeClockLine(f2.Label2);
+
+    f2.Label1->setText(QStringLiteral("Not Found e-Mail"));
+    for (QLineEdit *field : {Text1, Text2, Text3, Text4}) {
+        if (field->text().isEmpty()) {
+            f2.Label1->setText(QStringLiteral("Please check a account"));
+            break;
+        }
+    }
+    Timer1->setInterval(mailcheck::checkIntervalMs());
+    Timer3->setInterval(1000);
+    Module1::SaveSettings();
+    hide();
+}
 
 void Form1::Command2_Click()
 {
     hide();
 }
 
-void Form1::Winsock1_DataArrival(qint64) {}
+void Form1::Winsock1_DataArrival(qint64)
+{
+    Winsock1->GetData(recvData);
+    replyHead = recvData.left(4);
+    // Once QUIT has gone out the conversation is over; the server's goodbye changes nothing.
+    if (popState == kQuitSent)
+        return;
+    const bool success = mailcheck::isSuccessReply(recvData);
+    if (popState == kConnect && success)
+        popState = kUser;
+    if (popState == kUser && success) {
+        // Neither value may go out if either would split a command in two.
+        if (mailcheck::containsLineBreak(Text3->text()) ||
+            !sendLine(QStringLiteral("user "), Text2->text())) {
+            endCheck(QStringLiteral("Login failed"), tr("line break in the account name or password"));
+            return;
+        }
+        popState = kPass;
+        return;
+    }
+    if (popState == kPass && success) {
+        if (!sendLine(QStringLiteral("pass "), Text3->text())) {
+            endCheck(QStringLiteral("Login failed"), tr("line break in the account name or password"));
+            return;
+        }
+        popState = kStat;
+        return;
+    }
+    if (popState == kStat && success) {
+        Winsock1->SendData(QStringLiteral("stat") + kCrLf);
+        popState = kAllOK;
+        return;
+    }
+    if (popState == kAllOK && success) {
+        popState = kCountRead;
+        mailCount = mailcheck::readMailCount(recvData);
+        mailCount = mailcheck::countFromText(mailCount);
+        showMailCount();
+        return;
+    }
+    // "-ERR", or anything else where a reply was awaited.
+    const bool login = popState == kPass || popState == kStat;
+    endCheck(login ? QStringLiteral("Login failed") : QStringLiteral("Server error"), recvData);
+}
+
+void Form1::Winsock1_Error(const QString& description)
+{
+    Winsock1->Close();
+    // After QUIT the server hangs up, or the conversation's time runs out: both are normal.
+    if (popState == kQuitSent)
+        return;
+    endCheck(QStringLiteral("Connection failed"), description);
+}
+
+void Form1::Winsock1_LineTooLong()
+{
+    if (popState == kQuitSent) {
+        Winsock1->Close();
+        return;
+    }
+    endCheck(QStringLiteral("Server error"), tr("reply line too long"));
+}
 
 void Form1::Timer1_Timer()
 {
-    popState = QStringLiteral("connect");
-    Winsock1->Close();
-    Winsock1->Connect(Text1->text(), 110);
+    startCheck();
 }
 
 void Form1::Timer2_Timer()
 {
+    if (m_shaking) {
+        // Armed again while shaking: one more shake follows this one.
+        if (Timer2->isEnabled())
+            m_shakeAgain = true;
+        Timer2->setEnabled(false);
+        return;
+    }
+    // This enable is used up; a new one while the window shakes asks for another shake.
     Timer2->setEnabled(false);
+    if (!form3().shindou->isChecked())
+        return;
+    m_shaking = true;
+    do {
+        m_shakeAgain = false;
+        shake();
+        emit shakeFinished();
+    } while (m_shakeAgain && form3().shindou->isChecked() && !app::isEnding());
+    m_shaking = false;
 }
 
 void Form1::Timer3_Timer()
@@ -125,9 +269,140 @@ void Form1::Timer3_Timer()
     app::writeClockLine(form2().Label2);
 }
 
+void Form1::startCheck()
+{
+    popState = kConnect;
+    Winsock1->Close();
+    // No server, no attempt: the result line keeps asking for an account.
+    if (Text1->text().isEmpty())
+        return;
+    Winsock1->Connect(Text1->text(), mailcheck::portFromText(Text4->text()));
+}
+
+void Form1::WaitSeconds(double seconds)
+{
+    if (!(seconds > 0))
+        return;
+    // A monotonic clock: neither midnight nor a change of the system time stretches the wait.
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 total = qint64(std::ceil(std::min(seconds, kLongestWait) * 1000.0));
+    QEventLoop loop;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+    for (qint64 left = total; left > 0 && !app::isEnding(); left = total - clock.elapsed()) {
+        wake.start(int(left));
+        loop.exec();
+        // Woken before the time by the program's end: stop waiting.
+        if (wake.isActive())
+            break;
+    }
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     // The socket and the timers live on this window: closing only hides it.
     event->ignore();
     hide();
+}
+
+bool Form1::sendLine(const QString& command, const QString& value)
+{
+    if (mailcheck::containsLineBreak(value))
+        return false;
+    Winsock1->SendData(command + value + kCrLf);
+    return true;
+}
+
+void Form1::showMailCount()
+{
+    if (mailCount == QLatin1String("0")) {
+        popState = kConnect;
+        Winsock1->Close();
+        form2().Label1->setText(QStringLiteral("Not Found e-Mail"));
+        app::setBackColourText(form2().Label3, form4().Colour[1]->text());
+        noteOutcome(mailcheck::messagesText(mailCount));
+        emit checkFinished(mailcheck::messagesText(mailCount));
+        return;
+    }
+    if (popState == kQuitSent)
+        return;
+    // The socket stays open: the server closes it after QUIT, or the next check does.
+    Winsock1->SendData(QStringLiteral("quit") + kCrLf);
+    popState = kQuitSent;
+    if (form3().checkbeep->isChecked()) {
+        if (mailCount != lastCount && mailCount != QLatin1String("0"))
+            m_beeper();
+        lastCount = mailCount;
+    }
+    const bool shake = form3().shindou->isChecked();
+    Timer2->setEnabled(shake);
+    if (!shake)
+        m_shakeAgain = false;
+    const QString count = mailCount;
+    form2().Label1->setText(QStringLiteral("You have ") + count + QStringLiteral(" e-Mail") + kCrLf);
+    noteOutcome(mailcheck::messagesText(count));
+    blink();
+    emit checkFinished(mailcheck::messagesText(count));
+}
+
+void Form1::endCheck(const QString& result, const QString& detail)
+{
+    Winsock1->Close();
+    popState = kConnect;
+    form2().Label1->setText(result);
+    app::setBackColourText(form2().Label3, form4().Colour[1]->text());
+    const QString why = mailcheck::detailText(detail);
+    noteOutcome(why.isEmpty() ? result : result + QStringLiteral(": ") + why);
+    emit checkFinished(result);
+}
+
+void Form1::noteOutcome(const QString& outcome)
+{
+    const QString text = mailcheck::outcomeText(QDateTime::currentDateTime(), outcome);
+    // A server's words must not turn into markup.
+    form2().setToolTip(Qt::mightBeRichText(text)
+                           ? QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>")
+                           : text);
+}
+
+void Form1::blink()
+{
+    // The colours are read again at every row: the colour dialog may change them meanwhile.
+    for (const mailcheck::BlinkStep& step : mailcheck::kBlinkSequence) {
+        if (app::isEnding())
+            return;
+        app::setBackColourText(form2().Label3, form4().Colour[step.colourSlot]->text());
+        if (step.wait > 0)
+            WaitSeconds(step.wait);
+    }
+}
+
+void Form1::shake()
+{
+    Form2& f2 = form2();
+    const QPoint saved = f2.pixelPosition();
+    QRandomGenerator *random = QRandomGenerator::global();
+    // Each move raises the window, so it stands above the others after a shake.
+    const auto moveTo = [&f2](double x, double y) {
+        f2.moveToPixels(
+            QPoint(int(std::lround(x / app::twipsPerPixelX())), int(std::lround(y / app::twipsPerPixelY()))));
+        f2.raise();
+    };
+    for (int i = 0; i < kShakeCycles && !app::isEnding(); ++i) {
+        double x = std::round(f2.Left());
+        double y = std::round(f2.Top());
+        x += random->bounded(kShakeStep);
+        moveTo(x, y);
+        y += random->bounded(kShakeStep);
+        moveTo(x, y);
+        x -= random->bounded(kShakeStep);
+        moveTo(x, y);
+        y -= random->bounded(kShakeStep);
+        moveTo(x, y);
+        WaitSeconds(kShakeFrameSeconds);
+    }
+    f2.moveToPixels(saved);
 }

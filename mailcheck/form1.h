@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -49,10 +50,39 @@ public:
     void Command1_Click();
     void Command2_Click();
     void Winsock1_DataArrival(qint64 bytesTotal);
+    void Winsock1_Error(const QString& description);
+    void Winsock1_LineTooLong();
     void Timer1_Timer();
     void Timer2_Timer();
     void Timer3_Timer();
 
+    // Starts one check: the conversation state back to "connect", the old connection dropped and a
+    // new one to the server and port in the fields. Start-up and the check tick both use it.
+    void startCheck();
+    // Returns after at least that many seconds, handling events meanwhile.
+    void WaitSeconds(double seconds);
+
+    // What a beep does; tests count them instead.
+    void setBeeper(std::function<void()> beeper) { m_beeper = std::move(beeper); }
+
+signals:
+    // A check has written its result (after the blink when mail was found); outcome as in the tooltip.
+    void checkFinished(const QString& outcome);
+    // The notifier is back in its place after a shake.
+    void shakeFinished();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    bool sendLine(const QString& command, const QString& value);
+    void showMailCount();
+    void endCheck(const QString& result, const QString& detail);
+    void noteOutcome(const QString& outcome);
+    void blink();
+    void shake();
+
+    std::function<void()> m_beeper;
+    bool m_shaking = false;
+    bool m_shakeAgain = false;
 };

@@ -17,13 +17,19 @@ public:
     // Whether ticks come at all.
     bool isRunning() const { return m_timer.isActive(); }
 
+    // For a clock: with an interval of a whole number of seconds, each tick comes just after a
+    // wall-clock second begins instead of wherever the interval happened to start.
+    void setAlignedToSeconds(bool aligned);
+
 signals:
     void tick();
 
 private:
     void restart();
+    void onTimeout();
 
     QTimer m_timer;
     int m_interval;
     bool m_enabled;
+    bool m_aligned = false;
 };

@@ -1,8 +1,53 @@
 #include "mailcheck/winsock.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 
-Winsock::Winsock(QObject *parent) : QObject(parent) {}
+namespace {
+
+// Bytes taken from the socket at a time; lines are handled before more is read.
+constexpr qint64 kReadChunk = 4096;
+// The socket's own buffer: beyond it TCP flow control holds the sender back.
+constexpr qint64 kSocketBuffer = 64 * 1024;
+// Bounds on what the certs folder may cost at every check.
+constexpr int kMaxCertFiles = 256;
+constexpr qint64 kMaxCertFileSize = 1024 * 1024;
+
+QList<QSslCertificate> folderCertificates()
+{
+    QList<QSslCertificate> certificates;
+    const QFileInfoList files =
+        QDir(mailcheck::certsFolder()).entryInfoList(QDir::Files | QDir::Readable, QDir::Name);
+    for (const QFileInfo& info : files.mid(0, kMaxCertFiles)) {
+        QFile file(info.absoluteFilePath());
+        if (info.size() > kMaxCertFileSize || !file.open(QIODevice::ReadOnly))
+            continue;
+        certificates += QSslCertificate::fromData(file.read(kMaxCertFileSize), QSsl::Pem);
+    }
+    return certificates;
+}
+
+// The system's trusted certificates plus the user's own, read again at every connection so a
+// certificate dropped into the folder counts without a restart.
+QSslConfiguration tlsConfiguration()
+{
+    static const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setCaCertificates(system + folderCertificates());
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    return configuration;
+}
+
+} // namespace
+
+Winsock::Winsock(QObject *parent) : QObject(parent)
+{
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &Winsock::onDeadline);
+}
 
 Winsock::~Winsock()
 {
@@ -11,23 +56,17 @@ Winsock::~Winsock()
 
 void Winsock::Close()
 {
-    m_received.clear();
+    m_deadline.stop();
+    m_framer.clear();
+    m_current.clear();
+    m_tlsErrors.clear();
     if (!m_socket)
         return;
     QTcpSocket *socket = m_socket;
     m_socket.clear();
     socket->disconnect(this);
     socket->abort();
-    socket->deleteLater();
-}
-
-void Winsock::Connect(const QString& host, const QString& port)
-{
-    bool ok = false;
-    const int number = port.trimmed().toInt(&ok);
-    if (!ok)
-        return;
-    Connect(host, number);
+    retire(socket);
 }
 
 void Winsock::Connect(const QString& host, int port)
@@ -35,23 +74,48 @@ void Winsock::Connect(const QString& host, int port)
     Close();
     if (host.isEmpty() || port < 1 || port > 65535)
         return;
-    auto *socket = new QTcpSocket(this);
+    QTcpSocket *socket = nullptr;
+    if (port == mailcheck::implicitTlsPort()) {
+        auto *tls = new QSslSocket(this);
+        tls->setSslConfiguration(tlsConfiguration());
+        connect(tls, &QSslSocket::sslErrors, this, [this, tls](const QList<QSslError>& errors) {
+            if (tls != m_socket)
+                return;
+            QStringList texts;
+            for (const QSslError& error : errors)
+                texts << error.errorString();
+            m_tlsErrors = texts.join(QStringLiteral("; "));
+        });
+        socket = tls;
+    } else {
+        socket = new QTcpSocket(this);
+    }
     m_socket = socket;
-    connect(socket, &QTcpSocket::readyRead, this, &Winsock::onReadyRead);
-    socket->connectToHost(host, quint16(port));
+    socket->setReadBufferSize(kSocketBuffer);
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { receive(socket); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { onSocketError(socket); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onSocketError(socket); });
+    m_deadline.start(mailcheck::conversationTimeoutMs());
+    if (auto *tls = qobject_cast<QSslSocket *>(socket))
+        tls->connectToHostEncrypted(host, quint16(port));
+    else
+        socket->connectToHost(host, quint16(port));
 }
 
 bool Winsock::SendData(const QString& text)
 {
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
         return false;
+    // On the TLS port nothing leaves before the server has been verified.
+    if (auto *tls = qobject_cast<QSslSocket *>(m_socket.data()); tls && !tls->isEncrypted())
+        return false;
     return m_socket->write(text.toLatin1()) >= 0;
 }
 
 void Winsock::GetData(QString& data)
 {
-    data = QString::fromLatin1(m_received);
-    m_received.clear();
+    data = QString::fromLatin1(m_current);
+    m_current.clear();
 }
 
 bool Winsock::isOpen() const
@@ -59,10 +123,83 @@ bool Winsock::isOpen() const
     return m_socket && m_socket->state() != QAbstractSocket::UnconnectedState;
 }
 
-void Winsock::onReadyRead()
+bool Winsock::isEncrypted() const
 {
-    if (!m_socket)
+    const auto *tls = qobject_cast<const QSslSocket *>(m_socket.data());
+    return tls && tls->isEncrypted();
+}
+
+void Winsock::feedForTest(const QByteArray& bytes)
+{
+    ++m_busy;
+    take(bytes);
+    --m_busy;
+    deleteRetired();
+}
+
+void Winsock::receive(QTcpSocket *socket)
+{
+    ++m_busy;
+    // A handler may close or replace the socket, or pump events that read on, between two chunks.
+    while (socket == m_socket && socket->bytesAvailable() > 0)
+        take(socket->read(kReadChunk));
+    --m_busy;
+    deleteRetired();
+}
+
+void Winsock::take(const QByteArray& bytes)
+{
+    const QPointer<QTcpSocket> socket = m_socket;
+    const bool fits = m_framer.append(bytes);
+    deliverLines();
+    if (!fits && socket == m_socket && m_framer.overflowed())
+        emit LineTooLong();
+}
+
+void Winsock::deliverLines()
+{
+    // Each arrival takes its line out first, so a nested arrival never sees it again.
+    while (m_framer.hasLine()) {
+        m_current = m_framer.takeLine();
+        emit DataArrival(m_current.size());
+    }
+}
+
+void Winsock::onSocketError(QTcpSocket *socket)
+{
+    if (socket != m_socket)
         return;
-    m_received += m_socket->readAll();
-    emit DataArrival(m_received.size());
+    ++m_busy;
+    // Lines that came just before the close are still answered first.
+    while (socket == m_socket && socket->bytesAvailable() > 0)
+        take(socket->read(kReadChunk));
+    if (socket == m_socket) {
+        const QString text = m_tlsErrors.isEmpty() ? socket->errorString() : m_tlsErrors;
+        emit Error(text);
+    }
+    --m_busy;
+    deleteRetired();
+}
+
+void Winsock::onDeadline()
+{
+    if (m_socket)
+        emit Error(
+            tr("No complete answer within %1 seconds").arg(mailcheck::conversationTimeoutMs() / 1000.0));
+}
+
+void Winsock::retire(QTcpSocket *socket)
+{
+    m_retired.append(socket);
+    deleteRetired();
+}
+
+void Winsock::deleteRetired()
+{
+    if (m_busy > 0)
+        return;
+    for (const QPointer<QTcpSocket>& socket : std::exchange(m_retired, {})) {
+        if (socket)
+            socket->deleteLater();
+    }
 }

@@ -1,14 +1,19 @@
 #pragma once
 
+#include "mailcheck/pop3.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 class QTcpSocket;
 
-// The one TCP client connection of the program. Connect returns at once; failures leave the socket
-// closed. Text goes out and comes in one byte per character.
+// The one TCP client connection of the program. Connect returns at once. Received bytes are cut
+// into whole lines and every line is one data arrival, so a reply split over two packets is still
+// read as one. Text goes out and comes in one byte per character.
 class Winsock : public QObject {
     Q_OBJECT
 public:
@@ -16,23 +21,46 @@ public:
     ~Winsock() override;
 
     // Drops the connection or a connection attempt, whatever its state; nothing on a closed socket.
+    // No event follows.
     void Close();
-    // Starts a connection in the background. A bad host or port fails silently.
-    void Connect(const QString& host, const QString& port);
+    // Starts a connection in the background, encrypted from the first byte on the implicit-TLS port.
+    // Failures come back as Error.
     void Connect(const QString& host, int port);
     // Queues text for sending; false when there is no connection to send on.
     bool SendData(const QString& text);
-    // All data received since the last call, emptying the receive buffer.
+    // The line of the latest arrival, emptied by the call.
     void GetData(QString& data);
 
     bool isOpen() const;
+    bool isEncrypted() const;
+
+    // Hands bytes to the line framing as if they had come from the network.
+    void feedForTest(const QByteArray& bytes);
 
 signals:
+    // One complete line is waiting for GetData.
     void DataArrival(qint64 bytesTotal);
+    // The connection failed or was lost before Close: host not found, refused, dropped, TLS refused,
+    // or the conversation ran over its time. The socket is still to be closed by the receiver.
+    void Error(const QString& description);
+    // The server sent a line longer than the framing keeps.
+    void LineTooLong();
 
 private:
-    void onReadyRead();
+    void receive(QTcpSocket *socket);
+    void take(const QByteArray& bytes);
+    void deliverLines();
+    void onSocketError(QTcpSocket *socket);
+    void onDeadline();
+    void retire(QTcpSocket *socket);
+    void deleteRetired();
 
     QPointer<QTcpSocket> m_socket;
-    QByteArray m_received;
+    mailcheck::LineFramer m_framer;
+    QByteArray m_current;
+    QString m_tlsErrors;
+    QTimer m_deadline;
+    // Sockets closed while one of their own signals may still be running; deleted once it is over.
+    QList<QPointer<QTcpSocket>> m_retired;
+    int m_busy = 0;
 };

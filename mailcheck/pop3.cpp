@@ -1,0 +1,177 @@
+#include "mailcheck/pop3.h"
+
+#include "app/settingsstore.h"
+#include "app/testseams.h"
+
+#include <QFileInfo>
+
+namespace mailcheck {
+
+const std::array<BlinkStep, 18> kBlinkSequence = {{
+    {kBlinkColourA, 0.01},
+    {kBlinkColourB, 0.02},
+    {kBlinkColourA, 0.03},
+    {kBlinkColourB, 0.3},
+    {kBlinkColourA, 0.02},
+    {kBlinkColourB, 0.04},
+    {kBlinkColourA, 0.04},
+    {kBlinkColourB, 0.03},
+    {kBlinkColourA, 1.0},
+    {kBlinkColourA, 0.05},
+    {kBlinkColourB, 0.06},
+    {kBlinkColourA, 0.07},
+    {kBlinkColourB, 0.2},
+    {kBlinkColourA, 0.07},
+    {kBlinkColourB, 0.06},
+    {kBlinkColourA, 0.05},
+    {kBlinkColourB, 0.05},
+    {kBlinkColourB, 0.0},
+}};
+
+bool isSuccessReply(const QString& reply)
+{
+    if (!reply.startsWith(QLatin1String("+OK")))
+        return false;
+    if (reply.size() == 3)
+        return true;
+    const QChar next = reply.at(3);
+    return next == QLatin1Char(' ') || next == QLatin1Char('\r') || next == QLatin1Char('\n');
+}
+
+bool isErrorReply(const QString& reply)
+{
+    return reply.startsWith(QLatin1String("-ERR"));
+}
+
+QString readMailCount(const QString& recvData)
+{
+    for (int n = 0; n <= 15; ++n) {
+        const QString text = recvData.mid(4, n);
+        if (!text.isEmpty() && text.endsWith(QLatin1Char(' ')))
+            return text.left(n - 1);
+    }
+    return recvData.mid(4, 15);
+}
+
+QString countFromText(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text.at(i) == QLatin1Char(' ') || text.at(i) == QLatin1Char('\t')))
+        ++i;
+    const qsizetype digitsStart = i;
+    while (i < text.size() && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9'))
+        ++i;
+    QString digits = text.mid(digitsStart, i - digitsStart);
+    while (digits.size() > 1 && digits.startsWith(QLatin1Char('0')))
+        digits.remove(0, 1);
+    return digits.isEmpty() ? QStringLiteral("0") : digits;
+}
+
+bool containsLineBreak(const QString& text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+
+int portFromText(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    bool allDigits = !trimmed.isEmpty() && trimmed.size() <= 5;
+    for (const QChar c : trimmed)
+        allDigits = allDigits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    const int port = allDigits ? trimmed.toInt() : 0;
+    return port >= 1 && port <= 65535 ? port : 110;
+}
+
+int checkIntervalMs()
+{
+    const int ms = app::testSeam("VURK_TEST_CHECK_INTERVAL_MS", 60000);
+    return ms > 0 ? ms : 60000;
+}
+
+int conversationTimeoutMs()
+{
+    const int ms = app::testSeam("VURK_TEST_CONVERSATION_TIMEOUT_MS", 30000);
+    return ms > 0 ? ms : 30000;
+}
+
+int implicitTlsPort()
+{
+    return app::testSeam("VURK_TEST_TLS_PORT", 995);
+}
+
+QString certsFolder()
+{
+    return QFileInfo(Store::filePath()).absolutePath() + QStringLiteral("/certs");
+}
+
+QString outcomeText(const QDateTime& when, const QString& outcome)
+{
+    return when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QLatin1Char(' ') + outcome;
+}
+
+QString messagesText(const QString& count)
+{
+    return count == QLatin1String("1") ? QStringLiteral("1 message") : count + QStringLiteral(" messages");
+}
+
+QString detailText(const QString& text)
+{
+    constexpr qsizetype kMaxDetail = 120;
+    QString clean;
+    for (const QChar c : text) {
+        if (clean.size() >= kMaxDetail)
+            break;
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+            clean += c;
+        else if (c == QLatin1Char('\t'))
+            clean += QLatin1Char(' ');
+    }
+    return clean.trimmed();
+}
+
+int msUntilNextSecond(int msOfSecond)
+{
+    // A couple of milliseconds past the boundary, so the clock never reads the second that is ending.
+    constexpr int kMargin = 2;
+    const int into = ((msOfSecond % 1000) + 1000) % 1000;
+    return 1000 - into + kMargin;
+}
+
+bool LineFramer::append(const QByteArray& bytes)
+{
+    if (m_overflowed)
+        return false;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype end = bytes.indexOf('\n', start);
+        const qsizetype stop = end < 0 ? bytes.size() : end;
+        if (m_partial.size() + (stop - start) > m_maxLine) {
+            m_overflowed = true;
+            m_partial.clear();
+            return false;
+        }
+        if (end < 0) {
+            m_partial += bytes.mid(start);
+            break;
+        }
+        m_partial += bytes.mid(start, end + 1 - start);
+        m_lines.append(m_partial);
+        m_partial.clear();
+        start = end + 1;
+    }
+    return true;
+}
+
+QByteArray LineFramer::takeLine()
+{
+    return m_lines.isEmpty() ? QByteArray() : m_lines.takeFirst();
+}
+
+void LineFramer::clear()
+{
+    m_partial.clear();
+    m_lines.clear();
+    m_overflowed = false;
+}
+
+} // namespace mailcheck

@@ -1,0 +1,321 @@
+#include "mailcheck/pop3.h"
+
+#include <QTest>
+
+using namespace mailcheck;
+
+class TestPop3 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void replyKinds_data();
+    void replyKinds();
+    void mailCount_data();
+    void mailCount();
+    void countText_data();
+    void countText();
+    void port_data();
+    void port();
+    void lineFraming_data();
+    void lineFraming();
+    void framingDoesNotDependOnChunks();
+    void overlongLine_data();
+    void overlongLine();
+    void blinkSequence();
+    void nextSecond_data();
+    void nextSecond();
+    void outcomeTexts();
+};
+
+void TestPop3::replyKinds_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<bool>("error");
+    QTest::newRow("ok space") << "+OK 3 100\r\n" << true << false;
+    QTest::newRow("bare ok crlf") << "+OK\r\n" << true << false;
+    QTest::newRow("bare ok lf") << "+OK\n" << true << false;
+    QTest::newRow("bare ok, no end") << "+OK" << true << false;
+    QTest::newRow("ok glued") << "+OKAY\r\n" << false << false;
+    QTest::newRow("ok lower") << "+ok 1\r\n" << false << false;
+    QTest::newRow("ok tab") << "+OK\t1\r\n" << false << false;
+    QTest::newRow("err") << "-ERR [AUTH] Authentication failed.\r\n" << false << true;
+    QTest::newRow("err bare") << "-ERR" << false << true;
+    QTest::newRow("garbage") << "HELLO\r\n" << false << false;
+    QTest::newRow("empty") << "" << false << false;
+    QTest::newRow("leading space") << " +OK\r\n" << false << false;
+}
+
+void TestPop3::replyKinds()
+{
+    QFETCH(QString, reply);
+    QFETCH(bool, success);
+    QFETCH(bool, error);
+    QCOMPARE(isSuccessReply(reply), success);
+    QCOMPARE(isErrorReply(reply), error);
+}
+
+void TestPop3::mailCount_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("raw");
+    QTest::addColumn<QString>("count");
+    QTest::newRow("count and size") << "+OK 12 34567\r\n"
+                                    << "12"
+                                    << "12";
+    QTest::newRow("no size field") << "+OK 3\r\n"
+                                   << "3\r\n"
+                                   << "3";
+    QTest::newRow("zero") << "+OK 0 0\r\n"
+                          << "0"
+                          << "0";
+    QTest::newRow("two spaces") << "+OK  5 100\r\n"
+                                << ""
+                                << "0";
+    QTest::newRow("14 digits, the longest a space can end") << "+OK 12345678901234 9\r\n"
+                                                            << "12345678901234"
+                                                            << "12345678901234";
+    QTest::newRow("15 digits") << "+OK 123456789012345 9\r\n"
+                               << "123456789012345"
+                               << "123456789012345";
+    QTest::newRow("16 digits") << "+OK 1234567890123456 9\r\n"
+                               << "123456789012345"
+                               << "123456789012345";
+    QTest::newRow("leading zeros") << "+OK 007 1\r\n"
+                                   << "007"
+                                   << "7";
+    QTest::newRow("word") << "+OK many 1\r\n"
+                          << "many"
+                          << "0";
+    QTest::newRow("digits then letters") << "+OK 4x 1\r\n"
+                                         << "4x"
+                                         << "4";
+    QTest::newRow("bare ok") << "+OK\r\n"
+                             << "\n"
+                             << "0";
+    QTest::newRow("shorter than the head") << "+O"
+                                           << ""
+                                           << "0";
+    QTest::newRow("tab separated") << "+OK 4\t100\r\n"
+                                   << "4\t100\r\n"
+                                   << "4";
+}
+
+void TestPop3::mailCount()
+{
+    QFETCH(QString, reply);
+    QFETCH(QString, raw);
+    QFETCH(QString, count);
+    QCOMPARE(readMailCount(reply), raw);
+    QCOMPARE(countFromText(readMailCount(reply)), count);
+}
+
+void TestPop3::countText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("count");
+    QTest::newRow("empty") << ""
+                           << "0";
+    QTest::newRow("blanks first") << "  \t 42"
+                                  << "42";
+    QTest::newRow("line end after") << "3\r\n"
+                                    << "3";
+    QTest::newRow("only zeros") << "000"
+                                << "0";
+    QTest::newRow("sign is not a digit") << "-5"
+                                         << "0";
+    QTest::newRow("letters") << "abc"
+                             << "0";
+}
+
+void TestPop3::countText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, count);
+    QCOMPARE(countFromText(text), count);
+}
+
+void TestPop3::port_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("port");
+    QTest::newRow("empty") << "" << 110;
+    QTest::newRow("110") << "110" << 110;
+    QTest::newRow("995") << "995" << 995;
+    QTest::newRow("blanks around") << " 1100 " << 1100;
+    QTest::newRow("lowest") << "1" << 1;
+    QTest::newRow("highest") << "65535" << 65535;
+    QTest::newRow("zero") << "0" << 110;
+    QTest::newRow("too high") << "65536" << 110;
+    QTest::newRow("huge") << "99999999999999999999" << 110;
+    QTest::newRow("letters") << "abc" << 110;
+    QTest::newRow("negative") << "-995" << 110;
+    QTest::newRow("fraction") << "99.5" << 110;
+    QTest::newRow("digits and letters") << "995x" << 110;
+}
+
+void TestPop3::port()
+{
+    QFETCH(QString, text);
+    QFETCH(int, port);
+    QCOMPARE(portFromText(text), port);
+}
+
+void TestPop3::lineFraming_data()
+{
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<qsizetype>("pending");
+    using L = QList<QByteArray>;
+    QTest::newRow("one line") << L{"+OK 3 100\r\n"} << L{"+OK 3 100\r\n"} << qsizetype(0);
+    QTest::newRow("split reply") << L{"+OK 1", "2 34567\r\n"} << L{"+OK 12 34567\r\n"} << qsizetype(0);
+    QTest::newRow("split inside crlf") << L{"+OK\r", "\n"} << L{"+OK\r\n"} << qsizetype(0);
+    QTest::newRow("two lines at once")
+        << L{"+OK a\r\n+OK b\r\n"} << L{"+OK a\r\n", "+OK b\r\n"} << qsizetype(0);
+    QTest::newRow("bare lf") << L{"+OK\n-ERR\n"} << L{"+OK\n", "-ERR\n"} << qsizetype(0);
+    QTest::newRow("lone cr is no end") << L{"+OK\rmore"} << L{} << qsizetype(8);
+    QTest::newRow("unfinished tail") << L{"+OK\r\n+O"} << L{"+OK\r\n"} << qsizetype(2);
+    QTest::newRow("nul bytes kept") << L{QByteArray("+OK \0 1\r\n", 9)} << L{QByteArray("+OK \0 1\r\n", 9)}
+                                    << qsizetype(0);
+    QTest::newRow("empty chunk") << L{"", "+OK\r\n", ""} << L{"+OK\r\n"} << qsizetype(0);
+}
+
+void TestPop3::lineFraming()
+{
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(qsizetype, pending);
+    LineFramer framer;
+    for (const QByteArray& chunk : chunks)
+        QVERIFY(framer.append(chunk));
+    QList<QByteArray> got;
+    while (framer.hasLine())
+        got << framer.takeLine();
+    QCOMPARE(got, lines);
+    QCOMPARE(framer.pendingBytes(), pending);
+}
+
+// The same bytes give the same lines however the network happens to cut them.
+void TestPop3::framingDoesNotDependOnChunks()
+{
+    const QByteArray stream = "+OK Dovecot ready.\r\n+OK\r\n+OK Logged in.\r\n+OK 3 510\r\n+OK bye\r\n";
+    QList<QByteArray> whole;
+    {
+        LineFramer framer;
+        QVERIFY(framer.append(stream));
+        while (framer.hasLine())
+            whole << framer.takeLine();
+    }
+    QCOMPARE(whole.size(), 5);
+    for (qsizetype cut = 1; cut <= stream.size(); ++cut) {
+        LineFramer framer;
+        QList<QByteArray> got;
+        for (qsizetype at = 0; at < stream.size(); at += cut) {
+            QVERIFY(framer.append(stream.mid(at, cut)));
+            while (framer.hasLine())
+                got << framer.takeLine();
+        }
+        QCOMPARE(got, whole);
+    }
+}
+
+void TestPop3::overlongLine_data()
+{
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<bool>("fits");
+    QTest::addColumn<int>("linesBefore");
+    using L = QList<QByteArray>;
+    const QByteArray limit(LineFramer::kMaxLine, 'x');
+    QTest::newRow("at the limit, then lf") << L{limit + "\n"} << true << 1;
+    QTest::newRow("at the limit in pieces") << L{limit.left(100), limit.mid(100), "\n"} << true << 1;
+    QTest::newRow("cr counts") << L{limit + "\r\n"} << false << 0;
+    QTest::newRow("one byte over, lf follows") << L{limit + "x\n"} << false << 0;
+    QTest::newRow("endless line") << L{limit, "x"} << false << 0;
+    QTest::newRow("good line first") << L{"+OK\r\n" + limit + "y"} << false << 1;
+}
+
+void TestPop3::overlongLine()
+{
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(bool, fits);
+    QFETCH(int, linesBefore);
+    LineFramer framer;
+    bool ok = true;
+    for (const QByteArray& chunk : chunks)
+        ok = framer.append(chunk) && ok;
+    QCOMPARE(ok, fits);
+    QCOMPARE(framer.overflowed(), !fits);
+    int lines = 0;
+    while (framer.hasLine()) {
+        QVERIFY(framer.takeLine().size() <= LineFramer::kMaxLine + 1);
+        ++lines;
+    }
+    QCOMPARE(lines, linesBefore);
+    if (!fits) {
+        // Nothing more is kept, whatever keeps coming.
+        QVERIFY(!framer.append(QByteArray(100000, 'z') + "\n"));
+        QVERIFY(!framer.hasLine());
+        QCOMPARE(framer.pendingBytes(), 0);
+        framer.clear();
+        QVERIFY(framer.append("+OK\r\n"));
+        QVERIFY(framer.hasLine());
+    }
+}
+
+void TestPop3::blinkSequence()
+{
+    QCOMPARE(kBlinkSequence.size(), size_t(18));
+    int waits = 0;
+    double total = 0;
+    for (const BlinkStep& step : kBlinkSequence) {
+        QVERIFY(step.colourSlot == kBlinkColourA || step.colourSlot == kBlinkColourB);
+        if (step.wait > 0)
+            ++waits;
+        total += step.wait;
+    }
+    QCOMPARE(waits, 17);
+    QVERIFY(qAbs(total - 2.1) < 1e-9);
+    QCOMPARE(kBlinkSequence[8].colourSlot, kBlinkColourA);
+    QCOMPARE(kBlinkSequence[8].wait, 1.0);
+    QCOMPARE(kBlinkSequence[9].colourSlot, kBlinkColourA);
+    // The panel is left in blink colour B.
+    QCOMPARE(kBlinkSequence[16].colourSlot, kBlinkColourB);
+    QCOMPARE(kBlinkSequence[17].colourSlot, kBlinkColourB);
+    QCOMPARE(kBlinkSequence[17].wait, 0.0);
+}
+
+void TestPop3::nextSecond_data()
+{
+    QTest::addColumn<int>("msOfSecond");
+    QTest::addColumn<int>("delay");
+    QTest::newRow("at the boundary") << 0 << 1002;
+    QTest::newRow("just after a tick") << 2 << 1000;
+    QTest::newRow("mid second") << 500 << 502;
+    QTest::newRow("woken early") << 999 << 3;
+}
+
+void TestPop3::nextSecond()
+{
+    QFETCH(int, msOfSecond);
+    QFETCH(int, delay);
+    QCOMPARE(msUntilNextSecond(msOfSecond), delay);
+    // The tick lands in the next second, a few milliseconds in: the shown second is never stale.
+    const int landsAt = msOfSecond + delay;
+    QVERIFY(landsAt > 1000 && landsAt % 1000 < 10);
+}
+
+void TestPop3::outcomeTexts()
+{
+    const QDateTime when(QDate(2026, 12, 7), QTime(10, 31, 5));
+    QCOMPARE(outcomeText(when, messagesText(QStringLiteral("3"))),
+             QStringLiteral("2026/12/07 10:31:05 3 messages"));
+    QCOMPARE(messagesText(QStringLiteral("1")), QStringLiteral("1 message"));
+    QCOMPARE(messagesText(QStringLiteral("0")), QStringLiteral("0 messages"));
+    QCOMPARE(detailText(QStringLiteral("-ERR [AUTH] Authentication failed.\r\n")),
+             QStringLiteral("-ERR [AUTH] Authentication failed."));
+    QCOMPARE(detailText(QString::fromLatin1("a\x01\x1b[31mb\tc\xff")), QStringLiteral("a[31mb c"));
+    QCOMPARE(detailText(QString(10000, QLatin1Char('e'))).size(), 120);
+}
+
+QTEST_GUILESS_MAIN(TestPop3)
+#include "tst_pop3.moc"

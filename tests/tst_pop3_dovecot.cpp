@@ -1,0 +1,194 @@
+#include "app/module1.h"
+#include "app/settingsstore.h"
+#include "app/windows.h"
+#include "dialogs/form4.h"
+#include "mailcheck/form1.h"
+#include "mailcheck/pop3.h"
+#include "mailcheck/winsock.h"
+#include "notifier/form2.h"
+#include "scramble/encrypt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Checks against a real POP3 server: a private Dovecot that the test starts on free loopback ports
+// and stops again. Dovecot is part of the test dependencies, so its absence fails the test.
+class TestPop3Dovecot : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void startUpChecksAtOnceOnTheConfiguredPort();
+    void wrongPasswordIsLoginFailed();
+    void implicitTlsWithTrustedCertificate();
+    void untrustedCertificateSendsNothing();
+
+private:
+    QString startServer(const QString& name, int messages, bool tls);
+    void stopServer(const QString& name);
+    QByteArray serverLog(const QString& name) const;
+    QString runCheck();
+
+    QString m_script;
+    QTemporaryDir m_tmp{QStringLiteral("/tmp/vurk-dovecot-XXXXXX")};
+    QString m_plainPort;
+    QString m_tlsPort;
+};
+
+QString TestPop3Dovecot::startServer(const QString& name, int messages, bool tls)
+{
+    QProcess process;
+    QStringList args{QStringLiteral("start"), m_tmp.filePath(name), QString::number(messages)};
+    if (tls)
+        args << QStringLiteral("--tls");
+    process.start(m_script, args);
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return {};
+    }
+    if (process.exitCode() != 0)
+        qWarning("%s", process.readAllStandardError().constData());
+    return QString::fromLatin1(process.readAllStandardOutput()).trimmed();
+}
+
+void TestPop3Dovecot::stopServer(const QString& name)
+{
+    QProcess process;
+    process.start(m_script, {QStringLiteral("stop"), m_tmp.filePath(name)});
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+QByteArray TestPop3Dovecot::serverLog(const QString& name) const
+{
+    QFile log(m_tmp.filePath(name + QStringLiteral("/dovecot.log")));
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
+
+void TestPop3Dovecot::initTestCase()
+{
+    m_script = QFINDTESTDATA("support/dovecot.sh");
+    QVERIFY2(!m_script.isEmpty(), "tests/support/dovecot.sh not found");
+    QVERIFY2(QFile::exists(QStringLiteral("/usr/sbin/dovecot")),
+             "dovecot is not installed (Debian: dovecot-core dovecot-pop3d); scripts/deps.sh installs it");
+    QVERIFY(m_tmp.isValid());
+    // Dovecot's mail process may run as another user, who must be able to reach the folders.
+    QFile::setPermissions(m_tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                            QFile::ExeGroup | QFile::ExeOther);
+    m_plainPort = startServer(QStringLiteral("plain"), 3, false);
+    QVERIFY2(!m_plainPort.isEmpty(), "the plain Dovecot did not start");
+    m_tlsPort = startServer(QStringLiteral("tls"), 5, true);
+    QVERIFY2(!m_tlsPort.isEmpty(), "the TLS Dovecot did not start");
+}
+
+void TestPop3Dovecot::cleanupTestCase()
+{
+    stopServer(QStringLiteral("plain"));
+    stopServer(QStringLiteral("tls"));
+}
+
+void TestPop3Dovecot::init()
+{
+    qunsetenv("VURK_TEST_TLS_PORT");
+    QDir(mailcheck::certsFolder()).removeRecursively();
+    for (int i = 0; i < 4; ++i)
+        form4().Colour[i]->setText(QStringLiteral("12500400"));
+    Form1& f1 = form1();
+    f1.Text1->setText(QStringLiteral("127.0.0.1"));
+    f1.Text2->setText(QStringLiteral("vurk"));
+    f1.Text3->setText(QStringLiteral("secret"));
+    f1.Text4->setText(m_plainPort);
+    form2().show();
+}
+
+void TestPop3Dovecot::cleanup()
+{
+    unloadAllWindows();
+}
+
+QString TestPop3Dovecot::runCheck()
+{
+    QSignalSpy finished(&form1(), &Form1::checkFinished);
+    form1().Timer1_Timer();
+    if (!finished.wait(40000))
+        return QStringLiteral("(no result)");
+    return finished.first().first().toString();
+}
+
+// The check at start-up goes to the port of the settings, and so does the next tick.
+void TestPop3Dovecot::startUpChecksAtOnceOnTheConfiguredPort()
+{
+    unloadAllWindows();
+    Store::write(QStringLiteral("server"), QStringLiteral("127.0.0.1"));
+    Store::write(QStringLiteral("user"), QStringLiteral("vurk"));
+    Store::write(QStringLiteral("pass"), Encrypt::EncodePassword(QStringLiteral("secret")));
+    Store::write(QStringLiteral("port"), m_plainPort);
+    QVERIFY(Store::commit());
+    const qsizetype logBefore = serverLog(QStringLiteral("plain")).size();
+
+    QVERIFY(Module1::Main());
+    QSignalSpy finished(&form1(), &Form1::checkFinished);
+    QVERIFY(finished.wait(40000));
+    QCOMPARE(finished.first().first().toString(), QStringLiteral("3 messages"));
+    QCOMPARE(form2().Label1->text(), QStringLiteral("You have 3 e-Mail\r\n"));
+
+    QCOMPARE(runCheck(), QStringLiteral("3 messages"));
+    QTRY_COMPARE_WITH_TIMEOUT(serverLog(QStringLiteral("plain")).mid(logBefore).count("Logged out"), 2,
+                              10000);
+}
+
+void TestPop3Dovecot::wrongPasswordIsLoginFailed()
+{
+    form1().Text3->setText(QStringLiteral("wrong"));
+    QCOMPARE(runCheck(), QStringLiteral("Login failed"));
+    QCOMPARE(form2().Label1->text(), QStringLiteral("Login failed"));
+    QVERIFY(form2().toolTip().contains(QStringLiteral("Authentication failed")));
+}
+
+void TestPop3Dovecot::implicitTlsWithTrustedCertificate()
+{
+    qputenv("VURK_TEST_TLS_PORT", m_tlsPort.toLatin1());
+    QVERIFY(QDir().mkpath(mailcheck::certsFolder()));
+    QVERIFY(QFile::copy(m_tmp.filePath(QStringLiteral("tls/cert.pem")),
+                        mailcheck::certsFolder() + QStringLiteral("/my-server.pem")));
+    form1().Text4->setText(m_tlsPort);
+    QCOMPARE(runCheck(), QStringLiteral("5 messages"));
+    QCOMPARE(form2().Label1->text(), QStringLiteral("You have 5 e-Mail\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(serverLog(QStringLiteral("tls")).contains("Login: user=<vurk>, method=PLAIN"),
+                             10000);
+    QVERIFY(serverLog(QStringLiteral("tls")).contains(", TLS, session="));
+}
+
+void TestPop3Dovecot::untrustedCertificateSendsNothing()
+{
+    qputenv("VURK_TEST_TLS_PORT", m_tlsPort.toLatin1());
+    form1().Text4->setText(m_tlsPort);
+    const qsizetype logBefore = serverLog(QStringLiteral("tls")).size();
+    QCOMPARE(runCheck(), QStringLiteral("Connection failed"));
+    QCOMPARE(form2().Label1->text(), QStringLiteral("Connection failed"));
+    QVERIFY(!form1().Winsock1->isOpen());
+    QVERIFY2(form2().toolTip().contains(QStringLiteral("certificate"), Qt::CaseInsensitive),
+             qPrintable(form2().toolTip()));
+    // The server saw the handshake break off and nothing after it: no login, no password.
+    QTRY_VERIFY_WITH_TIMEOUT(serverLog(QStringLiteral("tls")).mid(logBefore).contains("no auth attempts"),
+                             10000);
+    const QByteArray log = serverLog(QStringLiteral("tls")).mid(logBefore);
+    QVERIFY2(!log.contains("Login:") && !log.contains("auth:") && !log.contains("user=<vurk>"),
+             log.constData());
+}
+
+QTEST_MAIN(TestPop3Dovecot)
+#include "tst_pop3_dovecot.moc"
