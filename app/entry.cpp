@@ -1,6 +1,7 @@
 #include "app/entry.h"
 
 #include "app/module1.h"
+#include "app/sessionend.h"
 #include "app/windows.h"
 #include "version.h"
 
@@ -55,8 +56,10 @@ int run(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("vurk_mailchecker"));
     QApplication::setApplicationVersion(QStringLiteral(VURK_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    watchSessionEnd();
     if (!Module1::Main())
         return 0;
+    startUpFinished();
     exitCode = QApplication::exec();
     unloadAllWindows();
     return exitCode;

@@ -2,7 +2,10 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <optional>
 
+class QColorDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -15,13 +18,33 @@ public:
     Form4();
     ~Form4() override;
 
+    // Text, panel, flashing A, flashing B: the colours of the "初期値" button.
+    static constexpr std::array<qint32, 4> kDefaultColour{0, 12500400, 16304788, 16737380};
+
     QLabel *Label1;
     QLabel *Label2;
     QLabel *Label3;
     QLabel *Label4;
     std::array<QLabel *, 4> Colourpreview{};
     std::array<QLineEdit *, 4> Colour{};
-    QPushButton *Command4;
     QPushButton *Command1;
     QPushButton *Command2;
+    QPushButton *Command4;
+
+    void Colourpreview_Click(int index);
+    void Command1_Click();
+    void Command2_Click();
+    void Command4_Click();
+    void Form_Unload(int& cancel);
+
+    // Runs the prepared colour chooser modally; tests replace it to answer without a user.
+    static std::function<void(QColorDialog&)> runChooser;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    std::optional<QColor> chooseColour();
+    void storeColours();
 };

@@ -6,7 +6,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The mail program dialog. Its field is the live command line of the mail program.
+// The mail program dialog. Its field is the live command line of the mail program; the close box
+// destroys the dialog and the field with it.
 class Form5 : public QWidget {
     Q_OBJECT
 public:
@@ -17,4 +18,10 @@ public:
     QLineEdit *txtAppMail;
     QPushButton *Command1;
     QPushButton *Command2;
+
+    void Command1_Click();
+    void Command2_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 };

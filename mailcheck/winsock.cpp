@@ -109,7 +109,8 @@ bool Winsock::SendData(const QString& text)
     // On the TLS port nothing leaves before the server has been verified.
     if (auto *tls = qobject_cast<QSslSocket *>(m_socket.data()); tls && !tls->isEncrypted())
         return false;
-    return m_socket->write(text.toLatin1()) >= 0;
+    // ASCII goes out unchanged; anything beyond it as UTF-8, never as a lossy "?".
+    return m_socket->write(text.toUtf8()) >= 0;
 }
 
 void Winsock::GetData(QString& data)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "docking/docking.h"
+#include "notifier/rules.h"
 
 #include <QPoint>
 #include <QWidget>
 
 class QLabel;
+class QMouseEvent;
 class QPushButton;
 
 // The notifier: a small borderless window with the result line, the clock line and the coloured
@@ -30,20 +32,55 @@ public:
     void moveToPixels(const QPoint& topLeft);
     QPoint pixelPosition() const { return m_position; }
 
+    // Above all other windows or not; the menu's check mark is not touched. Switched in place: the
+    // window is neither hidden nor re-created.
+    void setTopmost(bool topmost);
+    bool isTopmost() const;
+
     void Form_Load();
+    // Press handlers: the pressed button, and the press in the window's and in screen pixels.
+    void Form_MouseDown(Qt::MouseButton button, QPoint position, QPoint cursor);
+    void Label1_MouseDown(Qt::MouseButton button, QPoint position, QPoint cursor);
+    void Label2_MouseDown(Qt::MouseButton button, QPoint position, QPoint cursor);
+    // Click handlers: the menu opens where the mouse pointer is.
+    void Form_Click();
+    void Label1_Click();
+    void Label2_Click();
+    void Label3_Click();
     void Command1_Click();
     void Form_QueryUnload(int& cancel, int unloadMode);
     void Form_Unload(int& cancel);
 
     void setMoveHooks(std::function<void(Docking::Point)> started,
                       std::function<void(Docking::Rect&, Docking::Point)> moving) override;
+    bool isMoving() const { return m_moving; }
 
 protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    notifier::Control controlAt(QPoint position) const;
+    void beginMove(QPoint grip, QPoint cursor);
+    void moveStep(QPoint cursor);
+    void showPopupMenu();
+
     // The place the program put the window: the truth, whatever the window manager reports.
     QPoint m_position;
+    bool m_placementChecked = false;
+
+    // The program's own move loop: the grip is where the press took the window, in its pixels.
+    bool m_moving = false;
+    QPoint m_grip;
+    notifier::Control m_pressed = notifier::Control::Form;
+    Qt::MouseButton m_pressButton = Qt::NoButton;
+    QPoint m_pointer;
+
     std::function<void(Docking::Point)> m_moveStarted;
-    std::function<void(Docking::Rect&, Docking::Point)> m_moving;
+    std::function<void(Docking::Rect&, Docking::Point)> m_moveStep;
 };

@@ -1,7 +1,25 @@
 #include "notifier/form3.h"
 
+#include "app/lifecycle.h"
+#include "app/links.h"
+#include "app/module1.h"
+#include "app/windows.h"
+#include "dialogs/form4.h"
+#include "dialogs/form5.h"
+#include "dialogs/frmabout.h"
+#include "mailcheck/form1.h"
+#include "mailcheck/pop3.h"
+#include "mailcheck/timer.h"
+#include "notifier/form2.h"
+#include "notifier/rules.h"
+
 #include <QAction>
+#include <QDesktopServices>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
 
 namespace {
 
@@ -20,6 +38,14 @@ QAction *addBar(QMenu *menu, const char *name)
     return action;
 }
 
+// Shown without blocking; a window that is already open comes to the front as it is.
+void showModeless(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 } // namespace
 
 Form3::Form3()
@@ -35,12 +61,106 @@ Form3::Form3()
     shindou = addItem(mnufile, "shindou", QStringLiteral("振動による通知設定"), true);
     checkbeep = addItem(mnufile, "checkbeep", QStringLiteral("Beep音による通知設定"), true);
     bar4 = addBar(mnufile, "bar4");
-    checkShori = addItem(mnufile, "checkShori", QStringLiteral("チェック停止(&S)"));
+    checkShori = addItem(mnufile, "checkShori", QString::fromUtf16(notifier::kCheckStopCaption));
     bar2 = addBar(mnufile, "bar2");
     終了 = addItem(mnufile, "終了", QStringLiteral("Vurk_メールチェッカーを終了する(&X)"));
     bar5 = addBar(mnufile, "bar5");
     mnuweb = addItem(mnufile, "mnuweb", QStringLiteral("Vurk Development Webサイト(&W)"));
     バージョン情報 = addItem(mnufile, "バージョン情報", QStringLiteral("バージョン情報(&A)"));
+
+    connectItem(プロパティ, &Form3::プロパティ_Click);
+    connectItem(オプション設定, &Form3::オプション設定_Click);
+    connectItem(mnuAppMail, &Form3::mnuAppMail_Click);
+    connectItem(mnufont, &Form3::mnufont_Click);
+    connectItem(shindou, &Form3::shindou_Click);
+    connectItem(checkbeep, &Form3::checkbeep_Click);
+    connectItem(checkShori, &Form3::checkShori_Click);
+    connectItem(終了, &Form3::終了_Click);
+    connectItem(mnuweb, &Form3::mnuweb_Click);
+    connectItem(バージョン情報, &Form3::バージョン情報_Click);
 }
 
 Form3::~Form3() = default;
+
+void Form3::connectItem(QAction *item, void (Form3::*handler)())
+{
+    connect(item, &QAction::triggered, this, [this, item, handler](bool checked) {
+        // The menu flips a check mark before it reports the choice; the handler does the switching.
+        if (item->isCheckable())
+            item->setChecked(!checked);
+        (this->*handler)();
+    });
+}
+
+void Form3::プロパティ_Click()
+{
+    showModeless(&form1());
+}
+
+void Form3::オプション設定_Click()
+{
+    showModeless(&form4());
+}
+
+void Form3::mnuAppMail_Click()
+{
+    showModeless(&form5());
+}
+
+void Form3::mnufont_Click()
+{
+    const bool topmost = !mnufont->isChecked();
+    mnufont->setChecked(topmost);
+    Form2& notifier = form2();
+    notifier.setTopmost(topmost);
+    if (!topmost)
+        notifier.lower();
+    // Back from the bottom of the stack after a switch-off.
+    showModeless(&notifier);
+    notifier.Command1->setFocus();
+}
+
+void Form3::shindou_Click()
+{
+    shindou->setChecked(!shindou->isChecked());
+}
+
+void Form3::checkbeep_Click()
+{
+    checkbeep->setChecked(!checkbeep->isChecked());
+}
+
+void Form3::checkShori_Click()
+{
+    if (checkShori->text() == QString::fromUtf16(notifier::kCheckStopCaption)) {
+        form1().Timer1->setInterval(0);
+        form2().Label1->setText(QStringLiteral("Check Stop"));
+        checkShori->setText(QString::fromUtf16(notifier::kCheckStartCaption));
+    } else {
+        form2().Label1->setText(QString());
+        checkShori->setText(QString::fromUtf16(notifier::kCheckStopCaption));
+        form1().Timer1->setInterval(mailcheck::checkIntervalMs());
+    }
+}
+
+void Form3::終了_Click()
+{
+    const auto answer = QMessageBox::question(nullptr, QStringLiteral("Vurk_メールチェッカー"),
+                                              QStringLiteral("本プログラムを終了します"),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    // A log-off while the question was open has saved and ended the program already.
+    if (answer != QMessageBox::Yes || app::isEnding())
+        return;
+    Module1::SaveSettingsOnExit();
+    app::endProgram();
+}
+
+void Form3::mnuweb_Click()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(app::links::kMakerPage)));
+}
+
+void Form3::バージョン情報_Click()
+{
+    showModeless(&aboutWindow());
+}

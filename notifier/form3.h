@@ -28,4 +28,18 @@ public:
     QAction *bar5;
     QAction *mnuweb;
     QAction *バージョン情報;
+
+    void プロパティ_Click();
+    void オプション設定_Click();
+    void mnuAppMail_Click();
+    void mnufont_Click();
+    void shindou_Click();
+    void checkbeep_Click();
+    void checkShori_Click();
+    void 終了_Click();
+    void mnuweb_Click();
+    void バージョン情報_Click();
+
+private:
+    void connectItem(QAction *item, void (Form3::*handler)());
 };

@@ -225,6 +225,12 @@ void TestMailCheck::fullConversation()
     QCOMPARE(popState, QStringLiteral("connectQQQQ"));
     QCOMPARE(app::backColour(form2().Label3), colour(3));
     QVERIFY(form2().toolTip().endsWith(QStringLiteral(" 2 messages")));
+
+    // A password beyond ASCII goes out as UTF-8, not as question marks.
+    FakeServer utf8;
+    f1().Text3->setText(QStringLiteral("pässワ"));
+    QCOMPARE(runCheck(&utf8, false), QStringLiteral("2 messages"));
+    QVERIFY(utf8.received.startsWith("user alice\r\npass p\xc3\xa4ss\xe3\x83\xaf\r\nstat\r\n"));
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "))
                 .match(form2().toolTip())
                 .hasMatch());

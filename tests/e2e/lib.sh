@@ -113,3 +113,80 @@ e2e_until() {
     done
     return 1
 }
+
+# Visible windows of a process, one id a line.
+e2e_pid_windows() {
+    xdotool search --onlyvisible --pid "$1" 2>/dev/null || true
+}
+
+# Waits until a process has ended, up to $2 seconds; fails the test if it has not. Its exit status
+# is left in E2E_STATUS.
+e2e_wait_exit() {
+    local pid=$1 bound=${2:-10} i
+    for ((i = 0; i < bound * 20; i++)); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            E2E_STATUS=0
+            wait "$pid" 2>/dev/null || E2E_STATUS=$?
+            return 0
+        fi
+        sleep 0.05
+    done
+    e2e_fail "process $pid still running after ${bound}s"
+}
+
+# Moves the pointer and waits until it is there (xdotool's own wait stalls for seconds when the
+# pointer is there already).
+e2e_pointer_to() {
+    [ "$(xdotool getmouselocation | sed 's/^x:\([0-9-]*\) y:\([0-9-]*\).*/\1 \2/')" = "$1 $2" ] ||
+        xdotool mousemove --sync "$1" "$2"
+}
+
+# Clicks a button (1 left, 3 right) at a screen point.
+e2e_click() {
+    e2e_pointer_to "$1" "$2"
+    xdotool click "$3"
+}
+
+# Drags with the left button from one screen point to another, passing a few points on the way.
+e2e_drag() {
+    local x1=$1 y1=$2 x2=$3 y2=$4 steps=${5:-4} i
+    e2e_pointer_to "$x1" "$y1"
+    xdotool mousedown 1
+    for ((i = 1; i <= steps; i++)); do
+        e2e_pointer_to $((x1 + (x2 - x1) * i / steps)) $((y1 + (y2 - y1) * i / steps))
+    done
+    xdotool mouseup 1
+}
+
+# Waits until a window's top-left corner stands at "X Y", up to $3 seconds.
+e2e_wait_pos() {
+    local id=$1 want=$2 bound=${3:-5}
+    e2e_until "$bound" bash -c "[ \"\$(xwininfo -id $id | awk '/Absolute upper-left X/ {x=\$NF} /Absolute upper-left Y/ {y=\$NF} END {print x, y}')\" = '$want' ]"
+}
+
+# The _NET_WM_STATE atoms of a window, one a line.
+e2e_wm_state() {
+    xprop -id "$1" _NET_WM_STATE | sed -n 's/^[^=]*= *//p' | tr ',' '\n' | tr -d ' '
+}
+
+# The four _NET_FRAME_EXTENTS of a window: "LEFT RIGHT TOP BOTTOM".
+e2e_frame_extents() {
+    xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/^[^=]*= *//p' | tr -d ','
+}
+
+# A window's frame, decorations included: "X Y WIDTH HEIGHT".
+e2e_frame_rect() {
+    local x y w h l r t b
+    read -r x y <<<"$(e2e_window_pos "$1")"
+    read -r w h <<<"$(e2e_window_size "$1")"
+    read -r l r t b <<<"$(e2e_frame_extents "$1")"
+    echo "$((x - ${l:-0})) $((y - ${t:-0})) $((w + ${l:-0} + ${r:-0})) $((h + ${t:-0} + ${b:-0}))"
+}
+
+# What a taskbar lists: the managed windows without _NET_WM_STATE_SKIP_TASKBAR, as decimal ids.
+e2e_taskbar_windows() {
+    local hex
+    for hex in $(xprop -root _NET_CLIENT_LIST | sed -n 's/^[^#]*# *//p' | tr ',' ' '); do
+        e2e_wm_state "$hex" | grep -qx _NET_WM_STATE_SKIP_TASKBAR || echo $((hex))
+    done
+}

@@ -1,0 +1,125 @@
+#include "app/taskbar.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace app {
+
+namespace {
+
+const char kFilterName[] = "keepOutOfTaskbar";
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+xcb_connection_t *x11Connection()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+// Before mapping the window owns its _NET_WM_STATE: add the two states to whatever is there, since
+// Qt merges its own states into the property when it maps the window.
+void addToUnmappedState(xcb_connection_t *c, xcb_window_t window, xcb_atom_t state,
+                        const std::vector<xcb_atom_t>& wanted)
+{
+    std::vector<xcb_atom_t> atoms;
+    const auto cookie = xcb_get_property(c, 0, window, state, XCB_ATOM_ATOM, 0, 1024);
+    if (xcb_get_property_reply_t *reply = xcb_get_property_reply(c, cookie, nullptr)) {
+        if (reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+            const auto *data = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
+            atoms.assign(data, data + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+    }
+    for (xcb_atom_t atom : wanted) {
+        if (std::find(atoms.begin(), atoms.end(), atom) == atoms.end())
+            atoms.push_back(atom);
+    }
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()),
+                        atoms.data());
+}
+
+// Once mapped the window manager owns the property: ask it.
+void askWindowManager(xcb_connection_t *c, xcb_window_t window, xcb_atom_t state,
+                      const std::vector<xcb_atom_t>& wanted)
+{
+    const auto treeCookie = xcb_query_tree(c, window);
+    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, treeCookie, nullptr);
+    if (!tree)
+        return;
+    const xcb_window_t root = tree->root;
+    std::free(tree);
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = state;
+    event.data.data32[0] = 1; // _NET_WM_STATE_ADD
+    event.data.data32[1] = wanted[0];
+    event.data.data32[2] = wanted[1];
+    event.data.data32[3] = 1; // from a normal application
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&event));
+}
+
+void applySkipStates(QWidget *window, bool mapped)
+{
+    xcb_connection_t *c = x11Connection();
+    if (!c || !window->testAttribute(Qt::WA_WState_Created))
+        return;
+    const auto id = xcb_window_t(window->winId());
+    const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
+    const std::vector<xcb_atom_t> wanted{internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                         internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    if (state == XCB_ATOM_NONE || wanted[0] == XCB_ATOM_NONE || wanted[1] == XCB_ATOM_NONE)
+        return;
+    if (mapped)
+        askWindowManager(c, id, state, wanted);
+    else
+        addToUnmappedState(c, id, state, wanted);
+    xcb_flush(c);
+}
+
+// The show event comes after the native window exists and before it is mapped; the window
+// manager drops _NET_WM_STATE when a window is withdrawn, so it is set again at every show.
+class SkipTaskbarFilter : public QObject {
+public:
+    explicit SkipTaskbarFilter(QWidget *window) : QObject(window)
+    {
+        setObjectName(QLatin1String(kFilterName));
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched == parent())
+            applySkipStates(static_cast<QWidget *>(watched), false);
+        return false;
+    }
+};
+
+} // namespace
+
+void keepOutOfTaskbar(QWidget *window)
+{
+    if (!window || window->findChild<QObject *>(QLatin1String(kFilterName), Qt::FindDirectChildrenOnly))
+        return;
+    window->installEventFilter(new SkipTaskbarFilter(window));
+    if (window->isVisible())
+        applySkipStates(window, true);
+}
+
+} // namespace app

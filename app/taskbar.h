@@ -1,0 +1,13 @@
+#pragma once
+
+class QWidget;
+
+namespace app {
+
+// Keeps a top-level window out of the taskbar and the pager. Qt has no flag for it, and a tool
+// window still shows in some taskbars, so on X11 the window's _NET_WM_STATE carries SKIP_TASKBAR
+// and SKIP_PAGER from before every mapping on. Call it once, any time before or after the first
+// show; elsewhere than on X11 it does nothing.
+void keepOutOfTaskbar(QWidget *window);
+
+} // namespace app

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "docking/docking.h"
+
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <Qt>
+
+// The notifier's rules that need no window: which press drags, which click opens the menu, what
+// the labels draw, where a drag puts the window, how the stop/restart item switches.
+namespace notifier {
+
+// The notifier's controls, front to back; Form is the window's own background.
+enum class Control { Command1, Label2, Label1, Label3, Form };
+
+// A left press on the background or on a text line moves the window; the move takes the press,
+// so its release is no click.
+bool pressStartsDrag(Control pressed, Qt::MouseButton button);
+
+// A click (press and release on the same control) on the background or any label opens the menu,
+// unless its press started a move; the corner button only knows its own left click.
+bool clickOpensMenu(Control pressed, Control released, Qt::MouseButton button);
+
+// What a text line shows: the mail check ends its result with CR LF, which draws nothing.
+QString visibleText(const QString& text);
+
+// The frame a move step proposes: the cursor less the grip, at the window's size.
+Docking::Rect proposedFrame(QPoint cursor, QPoint grip, QSize size);
+
+// Unload modes of the close query: the user closing the window, and the end of the session.
+inline constexpr int UnloadFormControlMenu = 0;
+inline constexpr int UnloadAppWindows = 2;
+
+// The stop/restart item's captions; the caption is the only record of whether checking runs.
+inline constexpr char16_t kCheckStopCaption[] = u"チェック停止(&S)";
+inline constexpr char16_t kCheckStartCaption[] = u"チェック開始(&S)";
+
+} // namespace notifier

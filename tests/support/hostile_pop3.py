@@ -1,0 +1,240 @@
+#!/usr/bin/env python3
+"""A POP3 server on 127.0.0.1 that misbehaves on purpose, for the notifier's reliability tests.
+
+Connection by connection it follows a plan: a comma-separated list of behaviours, the last one
+repeating, e.g. "good,endless,good". With --mix it cycles through a fixed blend of good counts,
+errors and drops instead. It writes its port to --port-file once it listens, and one line per
+event to --log ("conn N BEHAVIOUR", "recv N LINE", "end N sent=BYTES how"). It runs until
+SIGTERM or --lifetime seconds; every connection ends within --conn-lifetime seconds.
+
+Behaviours:
+  good[:N]    a proper conversation; STAT answers N messages (default 3)
+  err         "-ERR" to PASS
+  badgreet    a greeting that is not "+OK"
+  endless     "+OK " and then one line that never ends
+  garbage     50 MB of random bytes, then close
+  slow        the greeting at one byte a second
+  silent      accepts and never says a word
+  reset       a reset in the middle of the STAT reply
+  greetclose  closes right after the greeting
+  plaintext   plain greeting (on a port the client reaches with TLS)
+  tlsserver   waits for a TLS handshake (on a port the client reaches in plain text)
+  goodtls[:N] a proper conversation inside TLS (needs --cert and --key)
+"""
+import argparse
+import os
+import random
+import signal
+import socket
+import ssl
+import struct
+import sys
+import threading
+import time
+
+LOG_LOCK = threading.Lock()
+MIX = (["good:0"] * 6 + ["err", "greetclose", "good:0", "reset", "badgreet", "good:0"]) * 4 + ["good:4"]
+
+
+def log(args, text):
+    with LOG_LOCK:
+        with open(args.log, "a", encoding="utf-8", errors="replace") as f:
+            f.write(text + "\n")
+
+
+class Conn:
+    def __init__(self, args, sock, number):
+        self.args, self.sock, self.n = args, sock, number
+        self.sent = 0
+        self.deadline = time.monotonic() + args.conn_lifetime
+        self.buf = b""
+        sock.settimeout(1.0)
+
+    def send(self, data):
+        self.sock.sendall(data)
+        self.sent += len(data)
+
+    def alive(self):
+        return time.monotonic() < self.deadline
+
+    def readline(self):
+        """The next line from the client, or None when it closed or time ran out."""
+        while b"\n" not in self.buf:
+            if not self.alive():
+                return None
+            try:
+                chunk = self.sock.recv(4096)
+            except socket.timeout:
+                continue
+            except (ssl.SSLError, OSError):
+                return None
+            if not chunk:
+                return None
+            self.buf += chunk
+            if len(self.buf) > 65536:
+                return None
+        line, self.buf = self.buf.split(b"\n", 1)
+        text = line.rstrip(b"\r").decode("latin-1")
+        log(self.args, "recv %d %s" % (self.n, text))
+        return text
+
+    def wait_close(self):
+        """Waits, bounded, until the client hangs up."""
+        while self.alive():
+            try:
+                if not self.sock.recv(4096):
+                    return
+            except socket.timeout:
+                continue
+            except (ssl.SSLError, OSError):
+                return
+
+
+def conversation(c, count, fail_pass=False):
+    c.send(b"+OK hostile test server ready\r\n")
+    while True:
+        line = c.readline()
+        if line is None:
+            return "client closed"
+        word = line.split(" ", 1)[0].lower()
+        if word == "pass" and fail_pass:
+            c.send(b"-ERR invalid login\r\n")
+        elif word == "stat":
+            c.send(b"+OK %d %d\r\n" % (count, count * 1234))
+        elif word == "quit":
+            c.send(b"+OK bye\r\n")
+            return "quit"
+        else:
+            c.send(b"+OK\r\n")
+
+
+def stream(c, chunk, limit):
+    while c.sent < limit and c.alive():
+        c.send(chunk)
+    return "limit reached"
+
+
+def behave(c, behaviour):
+    name, _, arg = behaviour.partition(":")
+    count = int(arg) if arg else 3
+    if name == "good":
+        return conversation(c, count)
+    if name == "err":
+        return conversation(c, count, fail_pass=True)
+    if name == "badgreet":
+        c.send(b"* hello, this is not POP3\r\n")
+        c.wait_close()
+        return "client closed"
+    if name == "endless":
+        c.send(b"+OK ")
+        return stream(c, b"A" * 65536, 1 << 30)
+    if name == "garbage":
+        rng = random.Random(9)
+        total = 50 * 1024 * 1024
+        while c.sent < total and c.alive():
+            c.send(rng.randbytes(min(1 << 20, total - c.sent)))
+        c.sock.shutdown(socket.SHUT_WR)
+        c.wait_close()
+        return "all sent"
+    if name == "slow":
+        for b in b"+OK slow server ready\r\n":
+            c.send(bytes([b]))
+            time.sleep(1.0)
+        return conversation(c, count)
+    if name == "silent":
+        c.wait_close()
+        return "client closed"
+    if name == "reset":
+        c.send(b"+OK ready\r\n")
+        while True:
+            line = c.readline()
+            if line is None:
+                return "client closed"
+            if line.lower().startswith("stat"):
+                c.send(b"+OK 3")
+                c.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                return "reset"
+            c.send(b"+OK\r\n")
+    if name == "greetclose":
+        c.send(b"+OK ready\r\n")
+        return "closed after greeting"
+    if name == "plaintext":
+        c.send(b"+OK plain text where TLS belongs\r\n")
+        c.wait_close()
+        return "client closed"
+    if name in ("tlsserver", "goodtls"):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(c.args.cert, c.args.key)
+        try:
+            c.sock.settimeout(max(0.1, c.deadline - time.monotonic()))
+            c.sock = context.wrap_socket(c.sock, server_side=True)
+            c.sock.settimeout(1.0)
+        except (ssl.SSLError, OSError) as e:
+            return "no handshake (%s)" % e.__class__.__name__
+        if name == "tlsserver":
+            c.wait_close()
+            return "client closed"
+        return conversation(c, count)
+    raise ValueError("unknown behaviour " + behaviour)
+
+
+def serve(args, sock, number, behaviour):
+    c = Conn(args, sock, number)
+    log(args, "conn %d %s" % (number, behaviour))
+    try:
+        how = behave(c, behaviour)
+    except (OSError, ssl.SSLError) as e:
+        how = "client gone (%s)" % e.__class__.__name__
+    log(args, "end %d sent=%d %s" % (number, c.sent, how))
+    try:
+        c.sock.close()
+    except OSError:
+        pass
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--plan", default="good")
+    p.add_argument("--mix", action="store_true")
+    p.add_argument("--port-file", required=True)
+    p.add_argument("--log", required=True)
+    p.add_argument("--cert")
+    p.add_argument("--key")
+    p.add_argument("--lifetime", type=float, default=600)
+    p.add_argument("--conn-lifetime", type=float, default=60)
+    args = p.parse_args()
+    plan = args.plan.split(",")
+
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(64)
+    listener.settimeout(0.5)
+    tmp = args.port_file + ".tmp"
+    with open(tmp, "w") as f:
+        f.write("%d\n" % listener.getsockname()[1])
+    os.rename(tmp, args.port_file)
+
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    end = time.monotonic() + args.lifetime
+    number = 0
+    while not stop.is_set() and time.monotonic() < end:
+        try:
+            sock, _ = listener.accept()
+        except socket.timeout:
+            continue
+        except OSError:
+            continue
+        number += 1
+        if args.mix:
+            behaviour = MIX[(number - 1) % len(MIX)]
+        else:
+            behaviour = plan[min(number, len(plan)) - 1]
+        threading.Thread(target=serve, args=(args, sock, number, behaviour), daemon=True).start()
+    listener.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,121 @@
+#include "app/settingsstore.h"
+#include "app/windows.h"
+#include "dialogs/form5.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+
+bool isStored(const QString& key)
+{
+    return QSettings(Store::filePath(), QSettings::IniFormat).contains(QStringLiteral("setting/") + key);
+}
+
+void storeMailer(const QString& path)
+{
+    Store::write(QStringLiteral("mailer"), path);
+    QVERIFY(Store::commit());
+}
+
+void destroyUnloaded()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+// The mail program dialog: OK stores, cancel only hides, the close box destroys the field.
+class TestForm5 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QFile::remove(Store::filePath());
+        storeMailer(QStringLiteral("/usr/bin/old-mailer"));
+    }
+
+    void cleanup()
+    {
+        Store::discardPending();
+        unloadAllWindows();
+        destroyUnloaded();
+    }
+
+    void okStoresTheTextAsTyped_data();
+    void okStoresTheTextAsTyped();
+    void cancelKeepsTheTypedTextUnstored();
+    void closeBoxDestroysTheField();
+    void closingAnUnloadedDialogSparesItsSuccessor();
+};
+
+void TestForm5::okStoresTheTextAsTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("empty") << "";
+    QTest::newRow("only spaces") << "   ";
+    QTest::newRow("program with arguments") << "thunderbird -mail";
+    QTest::newRow("quoted path with spaces") << "\"/opt/My Mail/bin/mail\" --compose";
+    QTest::newRow("Japanese path") << "/home/ユーザー/メーラ";
+}
+
+void TestForm5::okStoresTheTextAsTyped()
+{
+    QFETCH(QString, typed);
+    form5().show();
+    form5().txtAppMail->setText(typed);
+    form5().Command1->click();
+    QVERIFY(!form5().isVisible());
+    QVERIFY(isStored(QStringLiteral("mailer")));
+    QCOMPARE(Store::read(QStringLiteral("mailer")), typed);
+    QCOMPARE(form5().txtAppMail->text(), typed);
+}
+
+void TestForm5::cancelKeepsTheTypedTextUnstored()
+{
+    form5().txtAppMail->setText(QStringLiteral("/usr/bin/old-mailer"));
+    form5().show();
+    form5().txtAppMail->clear();
+    QTest::keyClicks(form5().txtAppMail, QStringLiteral("/usr/bin/new-mailer"));
+    form5().Command2->click();
+    QVERIFY(!form5().isVisible());
+    QCOMPARE(form5().txtAppMail->text(), QStringLiteral("/usr/bin/new-mailer"));
+    QCOMPARE(Store::read(QStringLiteral("mailer")), QStringLiteral("/usr/bin/old-mailer"));
+}
+
+// After the close box the program reads an empty command line although one is stored.
+void TestForm5::closeBoxDestroysTheField()
+{
+    QPointer<Form5> dialog = &form5();
+    dialog->txtAppMail->setText(QStringLiteral("/usr/bin/old-mailer"));
+    dialog->show();
+    QVERIFY(dialog->close());
+    QVERIFY(!form5Exists());
+    destroyUnloaded();
+    QVERIFY(!dialog);
+
+    QVERIFY(form5().txtAppMail->text().isEmpty());
+    QVERIFY(!form5().isVisible());
+    QCOMPARE(Store::read(QStringLiteral("mailer")), QStringLiteral("/usr/bin/old-mailer"));
+}
+
+void TestForm5::closingAnUnloadedDialogSparesItsSuccessor()
+{
+    QPointer<Form5> old = &form5();
+    QVERIFY(old->close());
+    Form5& fresh = form5();
+    fresh.txtAppMail->setText(QStringLiteral("typed again"));
+    QVERIFY(old);
+    old->close();
+    QVERIFY(form5Exists());
+    QCOMPARE(&form5(), &fresh);
+    QCOMPARE(form5().txtAppMail->text(), QStringLiteral("typed again"));
+}
+
+QTEST_MAIN(TestForm5)
+#include "tst_form5.moc"
