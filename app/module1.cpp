@@ -23,8 +23,6 @@ namespace Module1 {
 
 namespace {
 
-const char *const kDefaultColours[4] = {"0", "12500400", "16304788", "16737380"};
-
 void readSwitch(const char *key, QAction *item)
 {
     if (const auto value = app::textToBool(Store::read(QLatin1String(key))))
@@ -43,12 +41,12 @@ void applyStoredColours()
         return;
     }
     for (int i = 0; i < 4; ++i)
-        app::setBackColourText(f4.Colourpreview[i], QLatin1String(kDefaultColours[i]));
-    app::setForeColour(form2().Label1, Qt::black);
-    app::setForeColour(form2().Label2, Qt::black);
-    app::setBackColourText(form2().Label3, QLatin1String(kDefaultColours[1]));
+        app::setBackColour(f4.Colourpreview[i], app::colourFromValue(Form4::kDefaultColour[i]));
+    app::setForeColour(form2().Label1, app::colourFromValue(Form4::kDefaultColour[0]));
+    app::setForeColour(form2().Label2, app::colourFromValue(Form4::kDefaultColour[0]));
+    app::setBackColour(form2().Label3, app::colourFromValue(Form4::kDefaultColour[1]));
     for (int i = 0; i < 4; ++i)
-        f4.Colour[i]->setText(QLatin1String(kDefaultColours[i]));
+        f4.Colour[i]->setText(QString::number(Form4::kDefaultColour[i]));
 }
 
 // Steps shared by both saves, up to the position.

@@ -385,8 +385,11 @@ void Form1::shake()
     Form2& f2 = form2();
     const QPoint saved = f2.pixelPosition();
     QRandomGenerator *random = QRandomGenerator::global();
-    // Each move raises the window, so it stands above the others after a shake.
+    // Every move is a topmost one: after a shake the window stands above the others, whatever the
+    // always-on-top switch says. The state is set once; the window manager needs no 404 requests.
     const auto moveTo = [&f2](double x, double y) {
+        if (!f2.isTopmost())
+            f2.setTopmost(true);
         f2.moveToPixels(
             QPoint(int(std::lround(x / app::twipsPerPixelX())), int(std::lround(y / app::twipsPerPixelY()))));
         f2.raise();

@@ -520,6 +520,8 @@ void TestMailCheck::shakeFollowsTheSwitch()
 void TestMailCheck::shakeReturnsWindowToItsPlace()
 {
     form3().shindou->setChecked(true);
+    form3().mnufont->setChecked(false);
+    form2().setTopmost(false);
     form2().moveToPixels(QPoint(401, 233));
     QSet<QPoint> seen;
     QTimer sample;
@@ -532,6 +534,9 @@ void TestMailCheck::shakeReturnsWindowToItsPlace()
     QCOMPARE(shakes.count(), 1);
     QCOMPARE(form2().pixelPosition(), QPoint(401, 233));
     QVERIFY(!f1().Timer2->isEnabled());
+    // Above the other windows afterwards, although the always-on-top switch stays off.
+    QVERIFY(form2().isTopmost());
+    QVERIFY(!form3().mnufont->isChecked());
     // It did move, and only by a few pixels at a time around its place.
     QVERIFY(seen.size() > 5);
     for (const QPoint& p : std::as_const(seen))
