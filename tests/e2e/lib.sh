@@ -37,6 +37,12 @@ trap e2e_cleanup EXIT
 
 e2e_fail() {
     echo "FAIL: $*" >&2
+    local log
+    for log in "$E2E_TMP"/*.log; do
+        [ -s "$log" ] || continue
+        echo "--- ${log##*/} (last lines)" >&2
+        tail -n 20 "$log" >&2
+    done
     exit 1
 }
 

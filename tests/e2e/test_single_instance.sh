@@ -12,12 +12,12 @@ pid_window() { # first visible window of a process
 }
 has_window() { [ -n "$(pid_window "$1")" ]; }
 
-"$VURK_BIN" &
+"$VURK_BIN" >"$E2E_TMP/first.log" 2>&1 &
 first=$!
 e2e_track $first
-e2e_until 20 has_window $first || e2e_fail "first instance shows no window"
+e2e_until 30 has_window $first || e2e_fail "first instance shows no window (running: $(kill -0 $first 2>/dev/null && echo yes || echo no))"
 
-"$VURK_BIN" &
+"$VURK_BIN" >"$E2E_TMP/second.log" 2>&1 &
 second=$!
 e2e_track $second
 e2e_until 20 has_window $second || e2e_fail "second instance shows no message"
@@ -31,7 +31,7 @@ kill -0 $first || e2e_fail "first instance ended"
 
 kill -KILL $first
 wait $first 2>/dev/null || true
-"$VURK_BIN" &
+"$VURK_BIN" >"$E2E_TMP/third.log" 2>&1 &
 third=$!
 e2e_track $third
 e2e_until 20 has_window $third || e2e_fail "start after kill -9 shows no window"
