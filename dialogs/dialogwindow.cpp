@@ -24,13 +24,48 @@ QFont japaneseFont(double pointSize, bool bold)
     return font;
 }
 
+namespace {
+
+const char kButtonFontProperty[] = "vurkButtonFont";
+
+// Start-up creates the colour and mail-program dialogs hidden; a Japanese font set on them then
+// would load the whole CJK font at start-up for windows most runs never show. The fonts are set
+// when a dialog is first shown instead.
+class FirstShowFonts : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched == parent()) {
+            auto *window = static_cast<QWidget *>(watched);
+            window->removeEventFilter(this);
+            applyDialogFonts(window);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void applyDialogFonts(QWidget *window)
+{
+    window->setFont(japaneseFont(9));
+    for (QPushButton *button : window->findChildren<QPushButton *>()) {
+        if (button->property(kButtonFontProperty).toBool())
+            button->setFont(japaneseFont(8.25));
+    }
+}
+
 void setUpDialogWindow(QWidget *window, int widthTwips, int heightTwips)
 {
     window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint);
     app::keepOutOfTaskbar(window);
     app::setBackColour(window, Qt::white);
-    window->setFont(japaneseFont(9));
+    window->installEventFilter(new FirstShowFonts(window));
     app::sizeTwips(window, widthTwips, heightTwips);
     centreOnScreen(window);
 }
@@ -59,7 +94,7 @@ QPushButton *addButton(QWidget *parent, const QString& name, const QString& text
 {
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
-    button->setFont(japaneseFont(8.25));
+    button->setProperty(kButtonFontProperty, true);
     button->setAutoDefault(false);
     app::setBackColour(button, Qt::white);
     app::placeTwips(button, left, top, width, height);

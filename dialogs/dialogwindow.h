@@ -19,6 +19,8 @@ QFont japaneseFont(double pointSize, bool bold = false);
 // size in twips, centred on the screen.
 void setUpDialogWindow(QWidget *window, int widthTwips, int heightTwips);
 void centreOnScreen(QWidget *window);
+// The dialog's and its buttons' fonts; setUpDialogWindow applies them when the dialog is first shown.
+void applyDialogFonts(QWidget *window);
 
 // A transparent caption label.
 QLabel *addLabel(QWidget *parent, const QString& name, const QString& text, int left, int top, int width,
