@@ -85,7 +85,9 @@ bool commit()
         for (const auto& [key, value] : std::as_const(pending()))
             settings.setValue(groupKey(key), value);
         settings.sync();
-        ok = settings.status() == QSettings::NoError;
+        // A malformed line in the old file leaves FormatError behind although the new file was
+        // written; only an access error means the save did not reach the disk.
+        ok = settings.status() != QSettings::AccessError;
     }
     pending().clear();
     if (!ok)

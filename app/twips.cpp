@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace app {
@@ -25,14 +26,23 @@ double twipsPerPixelY()
     return 1440.0 / logicalDpi(false);
 }
 
+// Far beyond any screen, but safely inside int: a hand-edited position must not wrap around.
+static int clampedPixels(double pixels)
+{
+    constexpr double kLimit = 1000000.0;
+    if (!(pixels == pixels))
+        return 0;
+    return int(std::lround(std::clamp(pixels, -kLimit, kLimit)));
+}
+
 int twipsToPixelsX(double twips)
 {
-    return int(std::lround(twips / twipsPerPixelX()));
+    return clampedPixels(twips / twipsPerPixelX());
 }
 
 int twipsToPixelsY(double twips)
 {
-    return int(std::lround(twips / twipsPerPixelY()));
+    return clampedPixels(twips / twipsPerPixelY());
 }
 
 void placeTwips(QWidget *widget, int left, int top, int width, int height)

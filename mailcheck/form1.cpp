@@ -4,6 +4,7 @@
 #include "app/colour.h"
 #include "app/lifecycle.h"
 #include "app/module1.h"
+#include "app/statusprobe.h"
 #include "app/twips.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
@@ -366,6 +367,7 @@ void Form1::noteOutcome(const QString& outcome)
     form2().setToolTip(Qt::mightBeRichText(text)
                            ? QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>")
                            : text);
+    app::reportStatus(form2().Label1->text(), outcome);
 }
 
 void Form1::blink()

@@ -1,0 +1,101 @@
+#include "app/module1.h"
+#include "app/settingsstore.h"
+#include "app/windows.h"
+#include "mailcheck/form1.h"
+#include "notifier/form2.h"
+#include "notifier/form3.h"
+#include "support/settingsfile.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QtTest>
+#include <sys/stat.h>
+
+// Start-up over a settings file that is damaged or was written by hand: it comes up, and the first
+// save writes back exactly what it shows, so the next start shows the same again.
+class SettingsDamagedTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct Shown {
+        QString server, user, password, port;
+        QPoint position;
+        bool front, shindou, checkbeep;
+        bool operator==(const Shown&) const = default;
+    };
+
+    static Shown shown()
+    {
+        return {form1().Text1->text(),        form1().Text2->text(),         form1().Text3->text(),
+                form1().Text4->text(),        form2().pixelPosition(),       form3().mnufont->isChecked(),
+                form3().shindou->isChecked(), form3().checkbeep->isChecked()};
+    }
+
+    static void writeFile(const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(Store::filePath()).absolutePath());
+        QFile file(Store::filePath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+private slots:
+    void cleanup()
+    {
+        unloadAllWindows();
+        popState.clear();
+    }
+
+    void startsAndSavesWhatItShows_data()
+    {
+        const QByteArray whole = "[setting]\nserver=pop.example.test\nuser=vurk\npass=LnqxK|\nport=110\n"
+                                 "top=1500\nleft=3000\nfront=True\nshindou=False\ncheckbeep=True\n";
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("one stray byte") << QByteArray("\xf2");
+        QTest::newRow("invalid UTF-8") << QByteArray("[setting]\nserver=caf\xe9\nuser=\xff\xfe\n");
+        QTest::newRow("text before any section") << "garbage line\n" + whole;
+        QTest::newRow("broken section header") << QByteArray("[setting\nserver=old\nuser=u\n");
+        QTest::newRow("cut off in a value") << whole.left(40);
+        QTest::newRow("cut off in a key") << whole.left(75);
+        QTest::newRow("NUL bytes") << QByteArray("[setting]\nserver=a\0b\nuser=\0\n", 27);
+        QTest::newRow("duplicate keys") << QByteArray("[setting]\nserver=a\nserver=b\n[setting]\nserver=c\n");
+        QTest::newRow("a list where a text belongs")
+            << QByteArray("[setting]\nserver=a, b,c\nuser=\"x,y\"\n");
+        QTest::newRow("variant markers") << QByteArray("[setting]\nserver=@Variant(\\0\\0\\0\\x7f)\n"
+                                                       "user=@ByteArray(abc)\nport=@Invalid()\n");
+        QTest::newRow("escapes") << QByteArray("[setting]\nserver=\\x41\\u0042\\t\\\"\\\\\nuser=\\\n");
+        QTest::newRow("numbers out of range")
+            << QByteArray("[setting]\ntop=1e39\nleft=-99999999999999\nfront=1e400\nshindou=nan\n");
+        QTest::newRow("one huge line") << "[setting]\nserver=" + QByteArray(1 << 20, 'x') + "\n";
+        QTest::newRow("CR only") << QByteArray(whole).replace('\n', '\r');
+    }
+
+    void startsAndSavesWhatItShows()
+    {
+        QFETCH(QByteArray, bytes);
+        writeFile(bytes);
+        QVERIFY(Module1::Main());
+        const Shown first = shown();
+        Module1::SaveSettings();
+
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(Store::filePath()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+
+        unloadAllWindows();
+        QVERIFY(Module1::Main());
+        const Shown second = shown();
+        QCOMPARE(second.server, first.server);
+        QCOMPARE(second.user, first.user);
+        QCOMPARE(second.password, first.password);
+        QCOMPARE(second.port, first.port);
+        // A left of -1e14 twips must not wrap around an int and creep on with every save.
+        QCOMPARE(second.position, first.position);
+        QVERIFY(second == first);
+    }
+};
+
+QTEST_MAIN(SettingsDamagedTest)
+#include "tst_settings_damaged.moc"
