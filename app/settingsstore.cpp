@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QLockFile>
 #include <QPair>
 #include <QSettings>
 #include <QStandardPaths>
@@ -41,6 +42,17 @@ bool prepareFile(const QString& path)
     ::fchmod(fd, 0600);
     ::close(fd);
     return true;
+}
+
+// A save killed at the wrong moment can leave QSettings' lock file empty, and QSettings would wait
+// up to 30 s for it to age. Only the one instance of the program writes the file, so a lock that
+// nobody holds now is stale: take it over and let it go before QSettings locks.
+void clearStaleLock(const QString& path)
+{
+    QLockFile lock(path + QStringLiteral(".lock"));
+    lock.setStaleLockTime(1);
+    if (lock.tryLock(0))
+        lock.unlock();
 }
 
 } // namespace
@@ -81,6 +93,7 @@ bool commit()
     const QString path = filePath();
     bool ok = prepareFile(path);
     if (ok) {
+        clearStaleLock(path);
         QSettings settings(path, QSettings::IniFormat);
         for (const auto& [key, value] : std::as_const(pending()))
             settings.setValue(groupKey(key), value);
