@@ -23,9 +23,9 @@ namespace Module1 {
 
 namespace {
 
-void readSwitch(const char *key, QAction *item)
+void readSwitch(const Store::Reader& stored, const char *key, QAction *item)
 {
-    if (const auto value = app::textToBool(Store::read(QLatin1String(key))))
+    if (const auto value = app::textToBool(stored.read(QLatin1String(key))))
         item->setChecked(*value);
 }
 
@@ -77,19 +77,20 @@ bool Main()
         app::showAlreadyRunningMessage();
         return false;
     }
-    readSwitch("front", form3().mnufont);
-    readSwitch("shindou", form3().shindou);
-    readSwitch("checkbeep", form3().checkbeep);
-    form5().txtAppMail->setText(Store::read(QStringLiteral("mailer")));
+    const Store::Reader stored;
+    readSwitch(stored, "front", form3().mnufont);
+    readSwitch(stored, "shindou", form3().shindou);
+    readSwitch(stored, "checkbeep", form3().checkbeep);
+    form5().txtAppMail->setText(stored.read(QStringLiteral("mailer")));
 
     Form1& f1 = form1();
-    f1.Text1->setText(Store::read(QStringLiteral("server")));
-    f1.Text2->setText(Store::read(QStringLiteral("user")));
-    f1.Text3->setText(Store::read(QStringLiteral("pass")));
+    f1.Text1->setText(stored.read(QStringLiteral("server")));
+    f1.Text2->setText(stored.read(QStringLiteral("user")));
+    f1.Text3->setText(stored.read(QStringLiteral("pass")));
     DecodePasswordField();
-    f1.Text4->setText(Store::read(QStringLiteral("port")));
-    f1.Text5->setText(Store::read(QStringLiteral("top")));
-    f1.Text6->setText(Store::read(QStringLiteral("left")));
+    f1.Text4->setText(stored.read(QStringLiteral("port")));
+    f1.Text5->setText(stored.read(QStringLiteral("top")));
+    f1.Text6->setText(stored.read(QStringLiteral("left")));
 
     // The first use of the notifier runs its load step, which places it from Text5 and Text6.
     const auto top = app::textToSingle(f1.Text5->text());
@@ -100,7 +101,7 @@ bool Main()
         f2.setLeft(*left);
 
     for (int i = 0; i < 4; ++i)
-        form4().Colour[i]->setText(Store::read(QStringLiteral("acolor%1").arg(i + 1)));
+        form4().Colour[i]->setText(stored.read(QStringLiteral("acolor%1").arg(i + 1)));
     applyStoredColours();
 
     f2.show();

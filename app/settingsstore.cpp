@@ -63,13 +63,21 @@ QString filePath()
     return base + QStringLiteral("/vurk_mailchecker/vurk_mailchecker.ini");
 }
 
-QString read(const QString& key)
+Reader::Reader() : m_settings(std::make_unique<QSettings>(filePath(), QSettings::IniFormat)) {}
+
+Reader::~Reader() = default;
+
+QString Reader::read(const QString& key) const
 {
-    QSettings settings(filePath(), QSettings::IniFormat);
-    const QVariant value = settings.value(groupKey(key));
+    const QVariant value = m_settings->value(groupKey(key));
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
     return value.toString();
+}
+
+QString read(const QString& key)
+{
+    return Reader().read(key);
 }
 
 void write(const QString& key, const QString& value)

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+class QSettings;
 
 // The per-user settings store: application "vurk_mailchecker", section "setting", text values.
 // The file is $XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini, readable by its owner only.
@@ -10,6 +13,17 @@ QString filePath();
 
 // The stored text, or the empty text when the key is absent.
 QString read(const QString& key);
+
+// Reads many keys from one parse of the file, as start-up does.
+class Reader {
+public:
+    Reader();
+    ~Reader();
+    QString read(const QString& key) const;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
 
 // Writes are collected and reach the disk together at commit(), so a save is all or nothing
 // even when it pumps messages half-way through.
