@@ -1,20 +1,21 @@
 #include "app/singleinstance.h"
 
 #include <QDir>
-#include <QLockFile>
+#include <QFile>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <memory>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace app {
 
 namespace {
 
-std::unique_ptr<QLockFile>& lock()
-{
-    static std::unique_ptr<QLockFile> instanceLock;
-    return instanceLock;
-}
+// The descriptor that holds the lock, or -1.
+int instanceLock = -1;
 
 QString lockPath()
 {
@@ -26,21 +27,27 @@ QString lockPath()
 
 } // namespace
 
+// The kernel drops an flock() when its holder ends, however it ends, so a file left behind by a
+// killed instance locks nothing and there is no stale lock to judge; nothing is written or synced.
 bool anotherInstanceRunning()
 {
-    if (lock())
+    if (instanceLock >= 0)
         return false;
-    auto candidate = std::make_unique<QLockFile>(lockPath());
-    // A lock left by a killed instance names a process that no longer runs, and QLockFile takes it
-    // over; no stale time needs to pass.
-    candidate->setStaleLockTime(0);
-    if (!candidate->tryLock(0)) {
-        if (candidate->error() == QLockFile::LockFailedError)
-            return true;
-        // The runtime folder is unusable: better a second instance than none at all.
+    const QByteArray path = QFile::encodeName(lockPath());
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // The runtime folder is unusable: better a second instance than none at all.
+    if (fd < 0)
         return false;
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return held;
     }
-    lock() = std::move(candidate);
+    instanceLock = fd;
     return false;
 }
 
@@ -53,7 +60,9 @@ void showAlreadyRunningMessage()
 
 void releaseInstanceLock()
 {
-    lock().reset();
+    if (instanceLock >= 0)
+        ::close(instanceLock);
+    instanceLock = -1;
 }
 
 } // namespace app
