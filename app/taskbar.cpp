@@ -17,13 +17,34 @@ namespace {
 
 const char kFilterName[] = "keepOutOfTaskbar";
 
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+struct SkipAtoms {
+    xcb_atom_t state = XCB_ATOM_NONE;
+    std::vector<xcb_atom_t> wanted;
+};
+
+// Interned once per connection, the three requests sent before any reply is awaited.
+const SkipAtoms *skipAtoms(xcb_connection_t *c)
 {
-    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name);
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
+    static xcb_connection_t *owner = nullptr;
+    static SkipAtoms atoms;
+    if (owner == c)
+        return &atoms;
+    const char *names[] = {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"};
+    xcb_intern_atom_cookie_t cookies[3];
+    for (int i = 0; i < 3; ++i)
+        cookies[i] = xcb_intern_atom(c, 0, uint16_t(std::strlen(names[i])), names[i]);
+    xcb_atom_t found[3];
+    for (int i = 0; i < 3; ++i) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, cookies[i], nullptr);
+        found[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+    }
+    if (found[0] == XCB_ATOM_NONE || found[1] == XCB_ATOM_NONE || found[2] == XCB_ATOM_NONE)
+        return nullptr;
+    atoms.state = found[0];
+    atoms.wanted = {found[1], found[2]};
+    owner = c;
+    return &atoms;
 }
 
 xcb_connection_t *x11Connection()
@@ -82,16 +103,14 @@ void applySkipStates(QWidget *window, bool mapped)
     xcb_connection_t *c = x11Connection();
     if (!c || !window->testAttribute(Qt::WA_WState_Created))
         return;
-    const auto id = xcb_window_t(window->winId());
-    const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
-    const std::vector<xcb_atom_t> wanted{internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                         internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
-    if (state == XCB_ATOM_NONE || wanted[0] == XCB_ATOM_NONE || wanted[1] == XCB_ATOM_NONE)
+    const SkipAtoms *atoms = skipAtoms(c);
+    if (!atoms)
         return;
+    const auto id = xcb_window_t(window->winId());
     if (mapped)
-        askWindowManager(c, id, state, wanted);
+        askWindowManager(c, id, atoms->state, atoms->wanted);
     else
-        addToUnmappedState(c, id, state, wanted);
+        addToUnmappedState(c, id, atoms->state, atoms->wanted);
     xcb_flush(c);
 }
 
