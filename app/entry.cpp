@@ -1,5 +1,6 @@
 #include "app/entry.h"
 
+#include "app/fontwarmup.h"
 #include "app/module1.h"
 #include "app/sessionend.h"
 #include "app/windows.h"
@@ -52,11 +53,13 @@ int run(int argc, char *argv[])
     if (answerOption(argc, argv, exitCode))
         return exitCode;
     preferX11();
+    FontWarmUp fonts;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vurk_mailchecker"));
     QApplication::setApplicationVersion(QStringLiteral(VURK_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     watchSessionEnd();
+    fonts.join();
     if (!Module1::Main())
         return 0;
     startUpFinished();
