@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QPoint>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
@@ -139,6 +140,18 @@ void keepOutOfTaskbar(QWidget *window)
     window->installEventFilter(new SkipTaskbarFilter(window));
     if (window->isVisible())
         applySkipStates(window, true);
+}
+
+bool moveNativeWindow(QWidget *window, const QPoint& topLeft)
+{
+    xcb_connection_t *c = x11Connection();
+    if (!c || !window || !window->isVisible() || !window->testAttribute(Qt::WA_WState_Created) ||
+        window->devicePixelRatioF() != 1.0)
+        return false;
+    const uint32_t values[] = {uint32_t(topLeft.x()), uint32_t(topLeft.y())};
+    xcb_configure_window(c, xcb_window_t(window->winId()), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    xcb_flush(c);
+    return true;
 }
 
 } // namespace app

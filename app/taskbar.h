@@ -1,5 +1,6 @@
 #pragma once
 
+class QPoint;
 class QWidget;
 
 namespace app {
@@ -9,5 +10,10 @@ namespace app {
 // and SKIP_PAGER from before every mapping on. Call it once, any time before or after the first
 // show; elsewhere than on X11 it does nothing.
 void keepOutOfTaskbar(QWidget *window);
+
+// Moves a shown top-level window through the window manager alone. QWidget::move() also rewrites
+// WM_NORMAL_HINTS, which the window manager answers with new allowed actions: three X events for
+// each move. Returns false where it cannot (not X11, not shown, scaled); then move() it.
+bool moveNativeWindow(QWidget *window, const QPoint& topLeft);
 
 } // namespace app

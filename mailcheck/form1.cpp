@@ -388,13 +388,17 @@ void Form1::shake()
     const QPoint saved = f2.pixelPosition();
     QRandomGenerator *random = QRandomGenerator::global();
     // Every move is a topmost one: after a shake the window stands above the others, whatever the
-    // always-on-top switch says. The state is set once; the window manager needs no 404 requests.
-    const auto moveTo = [&f2](double x, double y) {
+    // always-on-top switch says. The state is set and the window raised once; repeating them at each
+    // move would cost window-manager work and X events a hundred times over for nothing to see.
+    bool raised = false;
+    const auto moveTo = [&f2, &raised](double x, double y) {
         if (!f2.isTopmost())
             f2.setTopmost(true);
-        f2.moveToPixels(
+        f2.shakeToPixels(
             QPoint(int(std::lround(x / app::twipsPerPixelX())), int(std::lround(y / app::twipsPerPixelY()))));
-        f2.raise();
+        if (!raised)
+            f2.raise();
+        raised = true;
     };
     for (int i = 0; i < kShakeCycles && !app::isEnding(); ++i) {
         double x = std::round(f2.Left());
@@ -408,5 +412,7 @@ void Form1::shake()
         moveTo(x, y);
         WaitSeconds(kShakeFrameSeconds);
     }
+    // Back through Qt as well, so its idea of the place and the size hints agree with the window.
+    f2.shakeToPixels(saved);
     f2.moveToPixels(saved);
 }

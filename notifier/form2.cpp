@@ -97,6 +97,13 @@ void Form2::moveToPixels(const QPoint& topLeft)
     move(topLeft);
 }
 
+void Form2::shakeToPixels(const QPoint& topLeft)
+{
+    m_position = topLeft;
+    if (!app::moveNativeWindow(this, topLeft))
+        move(topLeft);
+}
+
 void Form2::setTopmost(bool topmost)
 {
     // setWindowFlag() would hide the window and re-create its native window; on X11 changing the

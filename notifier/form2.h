@@ -30,6 +30,8 @@ public:
     void setLeft(double twips);
     // Moves the window to a position in screen pixels.
     void moveToPixels(const QPoint& topLeft);
+    // For the many quick moves of a shake; Qt learns the place from the window manager's answer.
+    void shakeToPixels(const QPoint& topLeft);
     QPoint pixelPosition() const { return m_position; }
 
     // Above all other windows or not; the menu's check mark is not touched. Switched in place: the
