@@ -4,16 +4,14 @@
 # starts from there.
 set -euo pipefail
 . "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
+. "$VURK_SOURCE_DIR/tests/e2e/hostile_lib.sh"
 e2e_start_x
 export XDG_CONFIG_HOME="$E2E_TMP/config"
 
-python3 "$VURK_SOURCE_DIR/tests/support/hostile_pop3.py" --plan good:3 --port-file "$E2E_TMP/port" \
-    --log "$E2E_TMP/pop3.log" --lifetime 120 &
-e2e_track $!
-e2e_until 10 test -s "$E2E_TMP/port" || e2e_fail "POP3 server did not start"
+hostile_server "$E2E_TMP/server" --plan good:3
 mkdir -p "$XDG_CONFIG_HOME/vurk_mailchecker"
 printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro\npass=pg4{vRtyj\nfront=False\nshindou=True\ncheckbeep=False\n' \
-    "$(cat "$E2E_TMP/port")" >"$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini"
+    "$HOSTILE_PORT" >"$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini"
 
 "$VURK_BIN" 2>"$E2E_TMP/stderr.log" &
 pid=$!
