@@ -1,7 +1,7 @@
 #include "dialogs/dialogwindow.h"
 
 #include "app/colour.h"
-#include "app/taskbar.h"
+#include "app/x11window.h"
 #include "app/twips.h"
 
 #include <QGuiApplication>

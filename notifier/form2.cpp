@@ -3,7 +3,7 @@
 #include "app/conversions.h"
 #include "app/lifecycle.h"
 #include "app/module1.h"
-#include "app/taskbar.h"
+#include "app/x11window.h"
 #include "app/twips.h"
 #include "app/windows.h"
 #include "dialogs/form5.h"

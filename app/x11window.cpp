@@ -1,4 +1,4 @@
-#include "app/taskbar.h"
+#include "app/x11window.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -5,6 +5,8 @@ class QWidget;
 
 namespace app {
 
+// Window work on X11 that Qt has no API for.
+
 // Keeps a top-level window out of the taskbar and the pager. Qt has no flag for it, and a tool
 // window still shows in some taskbars, so on X11 the window's _NET_WM_STATE carries SKIP_TASKBAR
 // and SKIP_PAGER from before every mapping on. Call it once, any time before or after the first
