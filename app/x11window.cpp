@@ -1,8 +1,11 @@
 #include "app/x11window.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPoint>
+#include <QSize>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
@@ -131,6 +134,26 @@ public:
     }
 };
 
+class MoveEchoFilter : public QAbstractNativeEventFilter {
+public:
+    MoveEchoFilter(xcb_window_t window, const QSize& size) : m_window(window), m_size(size) {}
+    bool nativeEventFilter(const QByteArray& type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7f) != XCB_CONFIGURE_NOTIFY)
+            return false;
+        const auto *configure = reinterpret_cast<const xcb_configure_notify_event_t *>(event);
+        return configure->window == m_window && configure->event == m_window &&
+               configure->width == m_size.width() && configure->height == m_size.height();
+    }
+
+private:
+    const xcb_window_t m_window;
+    const QSize m_size;
+};
+
 } // namespace
 
 void keepOutOfTaskbar(QWidget *window)
@@ -152,6 +175,21 @@ bool moveNativeWindow(QWidget *window, const QPoint& topLeft)
     xcb_configure_window(c, xcb_window_t(window->winId()), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
     xcb_flush(c);
     return true;
+}
+
+MoveEchoGuard::MoveEchoGuard(QWidget *window)
+{
+    if (!x11Connection() || !window || !window->isVisible() ||
+        !window->testAttribute(Qt::WA_WState_Created) || window->devicePixelRatioF() != 1.0)
+        return;
+    m_filter = std::make_unique<MoveEchoFilter>(xcb_window_t(window->winId()), window->size());
+    QCoreApplication::instance()->installNativeEventFilter(m_filter.get());
+}
+
+MoveEchoGuard::~MoveEchoGuard()
+{
+    if (m_filter && QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(m_filter.get());
 }
 
 } // namespace app

@@ -7,6 +7,7 @@
 #include "app/statusprobe.h"
 #include "app/twips.h"
 #include "app/windows.h"
+#include "app/x11window.h"
 #include "dialogs/form4.h"
 #include "mailcheck/pop3.h"
 #include "mailcheck/timer.h"
@@ -391,6 +392,7 @@ void Form1::shake()
     // always-on-top switch says. The state is set and the window raised once; repeating them at each
     // move would cost window-manager work and X events a hundred times over for nothing to see.
     bool raised = false;
+    const app::MoveEchoGuard quiet(&f2);
     const auto moveTo = [&f2, &raised](double x, double y) {
         if (!f2.isTopmost())
             f2.setTopmost(true);
