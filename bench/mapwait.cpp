@@ -3,8 +3,11 @@
 // The X server tells us of every new top-level window; between events the windows of the program are
 // polled every 2 ms, so the figure is exact to a few milliseconds (xdotool --sync polls every 0.5 s).
 //
-// usage: vurk_bench_mapwait [--timeout SECONDS] [--keep PIDFILE] -- PROGRAM [ARGS...]
+// usage: vurk_bench_mapwait [--timeout SECONDS] [--keep PIDFILE] [--painted] -- PROGRAM [ARGS...]
 // Without --keep the program is stopped (TERM, then KILL) once its window is up.
+// With --painted it goes on to a third figure: when the window first shows text. Its contents are
+// read every millisecond until they hold at least three colours (text is drawn antialiased; an
+// unpainted window, or the root's weave showing through, has one or two).
 
 #include <xcb/xcb.h>
 
@@ -18,6 +21,7 @@
 #include <fstream>
 #include <map>
 #include <poll.h>
+#include <set>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,6 +65,32 @@ bool isViewable(xcb_connection_t *c, xcb_window_t w)
     return viewable;
 }
 
+bool showsText(xcb_connection_t *c, xcb_window_t w)
+{
+    xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr);
+    if (!geometry)
+        return false;
+    const uint16_t width = geometry->width;
+    const uint16_t height = geometry->height;
+    const uint8_t depth = geometry->depth;
+    std::free(geometry);
+    xcb_get_image_reply_t *image = xcb_get_image_reply(
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, w, 0, 0, width, height, ~0u), nullptr);
+    if (!image)
+        return false;
+    bool text = false;
+    if (depth >= 24) {
+        const auto *pixels = reinterpret_cast<const uint32_t *>(xcb_get_image_data(image));
+        const int count = xcb_get_image_data_length(image) / 4;
+        std::set<uint32_t> colours;
+        for (int i = 0; i < count && colours.size() < 3; ++i)
+            colours.insert(pixels[i] & 0xffffff);
+        text = colours.size() >= 3;
+    }
+    std::free(image);
+    return text;
+}
+
 // CPU time of all the process's threads so far, from the scheduler's account.
 double cpuMs(pid_t pid)
 {
@@ -99,12 +129,15 @@ int main(int argc, char *argv[])
 {
     double timeoutMs = 30000;
     const char *keepFile = nullptr;
+    bool painted = false;
     int first = 1;
     for (; first < argc; ++first) {
         if (std::strcmp(argv[first], "--timeout") == 0 && first + 1 < argc)
             timeoutMs = std::atof(argv[++first]) * 1000;
         else if (std::strcmp(argv[first], "--keep") == 0 && first + 1 < argc)
             keepFile = argv[++first];
+        else if (std::strcmp(argv[first], "--painted") == 0)
+            painted = true;
         else if (std::strcmp(argv[first], "--") == 0) {
             ++first;
             break;
@@ -113,7 +146,7 @@ int main(int argc, char *argv[])
     }
     if (first >= argc) {
         std::fprintf(stderr,
-                     "usage: vurk_bench_mapwait [--timeout S] [--keep PIDFILE] -- PROGRAM [ARGS...]\n");
+                     "usage: vurk_bench_mapwait [--timeout S] [--keep PIDFILE] [--painted] -- PROGRAM [ARGS...]\n");
         return 2;
     }
 
@@ -143,6 +176,7 @@ int main(int argc, char *argv[])
     std::map<xcb_window_t, int> windows;
     const int fd = xcb_get_file_descriptor(c);
     double mappedAt = -1;
+    xcb_window_t shown = XCB_WINDOW_NONE;
     while (mappedAt < 0) {
         const double now = monotonicMs();
         if (now - start > timeoutMs || xcb_connection_has_error(c))
@@ -168,6 +202,7 @@ int main(int argc, char *argv[])
             }
             if (owner == 1 && isViewable(c, window)) {
                 mappedAt = monotonicMs();
+                shown = window;
                 break;
             }
         }
@@ -177,7 +212,23 @@ int main(int argc, char *argv[])
         stopChild(child);
         return 1;
     }
-    std::printf("%.2f %.2f\n", mappedAt - start, cpuMs(child));
+    const double mappedCpu = cpuMs(child);
+    double paintedAt = -1;
+    while (painted && paintedAt < 0 && monotonicMs() - start < timeoutMs && !xcb_connection_has_error(c)) {
+        if (showsText(c, shown))
+            paintedAt = monotonicMs();
+        else
+            usleep(1000);
+    }
+    if (painted && paintedAt < 0) {
+        std::fprintf(stderr, "mapwait: the window of %s showed no text\n", argv[first]);
+        stopChild(child);
+        return 1;
+    }
+    if (painted)
+        std::printf("%.2f %.2f %.2f\n", mappedAt - start, mappedCpu, paintedAt - start);
+    else
+        std::printf("%.2f %.2f\n", mappedAt - start, mappedCpu);
     std::fflush(stdout);
     xcb_disconnect(c);
     if (keepFile) {
