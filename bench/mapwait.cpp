@@ -145,8 +145,9 @@ int main(int argc, char *argv[])
             break;
     }
     if (first >= argc) {
-        std::fprintf(stderr,
-                     "usage: vurk_bench_mapwait [--timeout S] [--keep PIDFILE] [--painted] -- PROGRAM [ARGS...]\n");
+        std::fprintf(
+            stderr,
+            "usage: vurk_bench_mapwait [--timeout S] [--keep PIDFILE] [--painted] -- PROGRAM [ARGS...]\n");
         return 2;
     }
 
