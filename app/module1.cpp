@@ -5,6 +5,7 @@
 #include "app/conversions.h"
 #include "app/settingsstore.h"
 #include "app/singleinstance.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "dialogs/form5.h"
@@ -16,7 +17,6 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 namespace Module1 {
@@ -108,7 +108,7 @@ bool Main()
     f2.activateWindow();
     f2.Label1->setText(QStringLiteral("Not Found e-Mail"));
     app::writeClockLine(f2.Label2);
-    for (QLineEdit *field : {f1.Text1, f1.Text2, f1.Text3, f1.Text4}) {
+    for (TextBox *field : {f1.Text1, f1.Text2, f1.Text3, f1.Text4}) {
         if (field->text().isEmpty()) {
             f2.Label1->setText(QStringLiteral("Please check a account"));
             break;

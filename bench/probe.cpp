@@ -13,6 +13,7 @@
 // this process under the X server of bench/run; the fake server runs on a thread of its own.
 
 #include "app/entry.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "fakepop3.h"

@@ -2,6 +2,7 @@
 
 #include "app/colour.h"
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
 #include "dialogs/dialogwindow.h"
@@ -10,7 +11,6 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 std::function<void(QColorDialog&)> Form4::runChooser = [](QColorDialog& chooser) { chooser.exec(); };
@@ -29,11 +29,8 @@ Form4::Form4()
                                              60 + 360 * i, 1635, 255);
         Colourpreview[i]->setFrameStyle(QFrame::Box | QFrame::Plain);
         Colourpreview[i]->installEventFilter(this);
-        // Outside the client area and hidden: only the program reads these.
-        Colour[i] = new QLineEdit(this);
-        Colour[i]->setObjectName(QStringLiteral("Colour(%1)").arg(i));
-        app::placeTwips(Colour[i], 2700, 60 + 360 * i, 1635, 255);
-        Colour[i]->hide();
+        // Hidden: only the program reads these.
+        Colour[i] = TextBox::hidden(this, QStringLiteral("Colour(%1)").arg(i));
     }
     // Created in tab order, so "OK" has the focus when the dialog first shows.
     Command1 =

@@ -7,8 +7,8 @@
 
 class QColorDialog;
 class QLabel;
-class QLineEdit;
 class QPushButton;
+class TextBox;
 
 // The colour options dialog. Its hidden fields Colour(0..3) are where the four colours live while
 // the program runs, so it is only ever hidden.
@@ -26,7 +26,7 @@ public:
     QLabel *Label3;
     QLabel *Label4;
     std::array<QLabel *, 4> Colourpreview{};
-    std::array<QLineEdit *, 4> Colour{};
+    std::array<TextBox *, 4> Colour{};
     QPushButton *Command1;
     QPushButton *Command2;
     QPushButton *Command4;

@@ -1,13 +1,13 @@
 #include "dialogs/form5.h"
 
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
 #include "dialogs/dialogwindow.h"
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 Form5::Form5()
@@ -23,14 +23,20 @@ Form5::Form5()
                                   960, 300);
     Command1 =
         dialogs::addButton(this, QStringLiteral("Command1"), QStringLiteral("OK"), 2400, 840, 495, 300);
-    txtAppMail = new QLineEdit(this);
-    txtAppMail->setObjectName(QStringLiteral("txtAppMail"));
-    app::placeTwips(txtAppMail, 120, 480, 3855, 270);
+    txtAppMail = new TextBox(this, QStringLiteral("txtAppMail"), QRect(120, 480, 3855, 270));
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
 }
 
 Form5::~Form5() = default;
+
+void Form5::setVisible(bool visible)
+{
+    // Made last, so it comes after the buttons in tab order.
+    if (visible)
+        txtAppMail->widget();
+    QWidget::setVisible(visible);
+}
 
 void Form5::Command1_Click()
 {

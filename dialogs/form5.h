@@ -3,8 +3,8 @@
 #include <QWidget>
 
 class QLabel;
-class QLineEdit;
 class QPushButton;
+class TextBox;
 
 // The mail program dialog. Its field is the live command line of the mail program; the close box
 // destroys the dialog and the field with it.
@@ -14,8 +14,11 @@ public:
     Form5();
     ~Form5() override;
 
+    // The first show makes the field's line edit.
+    void setVisible(bool visible) override;
+
     QLabel *Label1;
-    QLineEdit *txtAppMail;
+    TextBox *txtAppMail;
     QPushButton *Command1;
     QPushButton *Command2;
 

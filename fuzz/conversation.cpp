@@ -1,3 +1,4 @@
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "fuzzsupport.h"
 #include "mailcheck/form1.h"

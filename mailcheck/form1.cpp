@@ -5,6 +5,7 @@
 #include "app/lifecycle.h"
 #include "app/module1.h"
 #include "app/statusprobe.h"
+#include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
 #include "app/x11window.h"
@@ -40,12 +41,9 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString& caption, int
     return label;
 }
 
-QLineEdit *makeField(QWidget *parent, const char *name, int l, int t, int w, int h)
+TextBox *makeField(QWidget *parent, const char *name, int l, int t, int w, int h)
 {
-    auto *field = new QLineEdit(parent);
-    field->setObjectName(QLatin1String(name));
-    app::placeTwips(field, l, t, w, h);
-    return field;
+    return new TextBox(parent, QLatin1String(name), QRect(l, t, w, h));
 }
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString& caption, int l, int t, int w, int h)
@@ -99,21 +97,11 @@ Form1::Form1()
     Command1 = makeButton(this, "Command1", QStringLiteral("OK"), 2700, 1275, 615, 300);
     Command2 = makeButton(this, "Command2", QStringLiteral("キャンセル"), 3345, 1275, 900, 300);
 
-    // Hidden fields: never shown, kept outside the client area.
-    Text3 = makeField(this, "Text3", 0, 0, 0, 0);
+    // Hidden fields: never shown.
+    Text3 = TextBox::hidden(this, QStringLiteral("Text3"));
     Text3->setEchoMode(QLineEdit::Password);
-    Text5 = makeField(this, "Text5", 0, 0, 0, 0);
-    Text6 = makeField(this, "Text6", 0, 0, 0, 0);
-    for (QLineEdit *hidden : {Text3, Text5, Text6}) {
-        hidden->hide();
-        hidden->setFocusPolicy(Qt::NoFocus);
-    }
-
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Text1);
-    setTabOrder(Text1, Text2);
-    setTabOrder(Text2, Text7);
-    setTabOrder(Text7, Text4);
+    Text5 = TextBox::hidden(this, QStringLiteral("Text5"));
+    Text6 = TextBox::hidden(this, QStringLiteral("Text6"));
 
     Winsock1 = new Winsock(this);
     Winsock1->setObjectName(QStringLiteral("Winsock1"));
@@ -159,7 +147,7 @@ void Form1::Command1_Click()
     app::writeClockLine(f2.Label2);
 
     f2.Label1->setText(QStringLiteral("Not Found e-Mail"));
-    for (QLineEdit *field : {Text1, Text2, Text3, Text4}) {
+    for (TextBox *field : {Text1, Text2, Text3, Text4}) {
         if (field->text().isEmpty()) {
             f2.Label1->setText(QStringLiteral("Please check a account"));
             break;
@@ -301,6 +289,19 @@ void Form1::WaitSeconds(double seconds)
         if (wake.isActive())
             break;
     }
+}
+
+void Form1::setVisible(bool visible)
+{
+    // The line edits are made in tab order, after the buttons: OK has the focus when it first shows.
+    if (visible && !Text1->hasWidget()) {
+        QWidget *previous = Command2;
+        for (TextBox *field : {Text1, Text2, Text7, Text4}) {
+            setTabOrder(previous, field->widget());
+            previous = field->widget();
+        }
+    }
+    QWidget::setVisible(visible);
 }
 
 void Form1::closeEvent(QCloseEvent *event)

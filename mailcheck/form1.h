@@ -5,8 +5,8 @@
 #include <functional>
 
 class QLabel;
-class QLineEdit;
 class QPushButton;
+class TextBox;
 class Timer;
 class Winsock;
 
@@ -21,18 +21,21 @@ public:
     Form1();
     ~Form1() override;
 
+    // The first show makes the fields' line edits.
+    void setVisible(bool visible) override;
+
     QLabel *Label1;
     QLabel *Label2;
     QLabel *Label3;
     QLabel *Label4;
     QLabel *Label5;
-    QLineEdit *Text1; // server
-    QLineEdit *Text2; // account name
-    QLineEdit *Text3; // hidden: the plain password in use
-    QLineEdit *Text4; // port
-    QLineEdit *Text5; // hidden: notifier top, twips
-    QLineEdit *Text6; // hidden: notifier left, twips
-    QLineEdit *Text7; // masked password entry
+    TextBox *Text1; // server
+    TextBox *Text2; // account name
+    TextBox *Text3; // hidden: the plain password in use
+    TextBox *Text4; // port
+    TextBox *Text5; // hidden: notifier top, twips
+    TextBox *Text6; // hidden: notifier left, twips
+    TextBox *Text7; // masked password entry
     QPushButton *Command1;
     QPushButton *Command2;
 

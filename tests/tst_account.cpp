@@ -1,5 +1,6 @@
 #include "app/colour.h"
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
@@ -108,6 +109,8 @@ void TestAccount::layout()
     QFETCH(QString, name);
     QFETCH(QString, caption);
     QFETCH(QRect, twips);
+    // The fields' line edits are made when the window first shows.
+    form1().show();
     auto *widget = form1().findChild<QWidget *>(name);
     QVERIFY(widget);
     const QRect pixels(app::twipsToPixelsX(twips.x()), app::twipsToPixelsY(twips.y()),
@@ -125,10 +128,11 @@ void TestAccount::fieldsAndTabOrder()
     QCOMPARE(f1.windowTitle(), QStringLiteral("アカウント設定"));
     QCOMPARE(f1.size(), QSize(app::twipsToPixelsX(4335), app::twipsToPixelsY(1695)));
     QCOMPARE(f1.Text7->echoMode(), QLineEdit::Password);
-    for (QLineEdit *hidden : {f1.Text3, f1.Text5, f1.Text6})
+    for (TextBox *hidden : {f1.Text3, f1.Text5, f1.Text6})
         QVERIFY(hidden->isHidden());
     QCOMPARE(f1.Text3->echoMode(), QLineEdit::Password);
 
+    f1.show();
     QList<QWidget *> order;
     QWidget *w = f1.Command1;
     do {
@@ -136,7 +140,8 @@ void TestAccount::fieldsAndTabOrder()
             order << w;
         w = w->nextInFocusChain();
     } while (w != f1.Command1);
-    const QList<QWidget *> expected{f1.Command1, f1.Command2, f1.Text1, f1.Text2, f1.Text7, f1.Text4};
+    const QList<QWidget *> expected{f1.Command1,        f1.Command2,        f1.Text1->widget(),
+                                    f1.Text2->widget(), f1.Text7->widget(), f1.Text4->widget()};
     QCOMPARE(order, expected);
 }
 
@@ -195,7 +200,7 @@ void TestAccount::okChecksTheFieldsInOrder()
     QFETCH(QString, result);
     fillAccount();
     Form1& f1 = form1();
-    QLineEdit *fields[] = {nullptr, f1.Text1, f1.Text2, f1.Text3, f1.Text4};
+    TextBox *fields[] = {nullptr, f1.Text1, f1.Text2, f1.Text3, f1.Text4};
     fields[emptyField]->setText(blankValue);
     f1.Command1->click();
     QCOMPARE(form2().Label1->text(), result);

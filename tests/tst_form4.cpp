@@ -1,5 +1,6 @@
 #include "app/colour.h"
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "notifier/form2.h"

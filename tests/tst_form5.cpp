@@ -1,4 +1,5 @@
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form5.h"
 
@@ -81,7 +82,7 @@ void TestForm5::cancelKeepsTheTypedTextUnstored()
     form5().txtAppMail->setText(QStringLiteral("/usr/bin/old-mailer"));
     form5().show();
     form5().txtAppMail->clear();
-    QTest::keyClicks(form5().txtAppMail, QStringLiteral("/usr/bin/new-mailer"));
+    QTest::keyClicks(form5().txtAppMail->widget(), QStringLiteral("/usr/bin/new-mailer"));
     form5().Command2->click();
     QVERIFY(!form5().isVisible());
     QCOMPARE(form5().txtAppMail->text(), QStringLiteral("/usr/bin/new-mailer"));

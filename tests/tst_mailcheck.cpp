@@ -1,4 +1,5 @@
 #include "app/colour.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "mailcheck/form1.h"

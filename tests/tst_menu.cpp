@@ -2,6 +2,7 @@
 #include "app/links.h"
 #include "app/sessionend.h"
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "dialogs/form5.h"

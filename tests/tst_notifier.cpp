@@ -1,6 +1,7 @@
 #include "app/lifecycle.h"
 #include "app/sessionend.h"
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form5.h"
 #include "docking/docking.h"

@@ -1,5 +1,6 @@
 #include "app/module1.h"
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "mailcheck/form1.h"

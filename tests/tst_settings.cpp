@@ -1,6 +1,7 @@
 #include "app/conversions.h"
 #include "app/module1.h"
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form5.h"
 #include "mailcheck/form1.h"

@@ -1,6 +1,7 @@
 #include "app/colour.h"
 #include "app/module1.h"
 #include "app/settingsstore.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "dialogs/form5.h"
@@ -57,8 +58,8 @@ private slots:
         QVERIFY(!form3().mnufont->isChecked());
         QVERIFY(!form3().shindou->isChecked());
         QVERIFY(!form3().checkbeep->isChecked());
-        for (QLineEdit *field : {form1().Text1, form1().Text2, form1().Text3, form1().Text4, form1().Text5,
-                                 form1().Text6, form1().Text7})
+        for (TextBox *field : {form1().Text1, form1().Text2, form1().Text3, form1().Text4, form1().Text5,
+                               form1().Text6, form1().Text7})
             QVERIFY2(field->text().isEmpty(), qPrintable(field->objectName()));
         QVERIFY(form5().txtAppMail->text().isEmpty());
 

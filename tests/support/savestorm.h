@@ -2,6 +2,7 @@
 
 #include "app/conversions.h"
 #include "app/module1.h"
+#include "app/textbox.h"
 #include "app/windows.h"
 #include "mailcheck/form1.h"
 #include "notifier/form2.h"
