@@ -5,7 +5,7 @@
 namespace app {
 
 // Parsing fontconfig's files and opening its caches is the longest single step before the notifier
-// can be shown, and the first text field would do it on the main thread. Fontconfig is thread-safe
+// can show its text, and its first paint would do it on the main thread. Fontconfig is thread-safe
 // and keeps one current configuration, which Qt's font database then finds ready.
 FontWarmUp::FontWarmUp() : m_thread([] { FcInit(); }) {}
 

@@ -5,7 +5,7 @@
 namespace app {
 
 // Loads the system's font configuration on a thread of its own while the application connects to the
-// display; join() waits for it before the first widget needs a font.
+// display; join() waits for it before anything can need a font.
 class FontWarmUp {
 public:
     FontWarmUp();
