@@ -21,4 +21,12 @@ void writeClockLine(QLabel *label)
     label->setText(label->text() + QLatin1Char(' ') + currentTimeText());
 }
 
+int msUntilNextSecond(int msOfSecond)
+{
+    // A couple of milliseconds past the boundary, so the clock never reads the second that is ending.
+    constexpr int kMargin = 2;
+    const int into = ((msOfSecond % 1000) + 1000) % 1000;
+    return 1000 - into + kMargin;
+}
+
 } // namespace app

@@ -3,6 +3,7 @@
 #include "app/fontwarmup.h"
 #include "app/module1.h"
 #include "app/sessionend.h"
+#include "app/testseams.h"
 #include "app/windows.h"
 #include "version.h"
 
@@ -53,6 +54,7 @@ int run(int argc, char *argv[])
     if (answerOption(argc, argv, exitCode))
         return exitCode;
     preferX11();
+    seams::announceActiveKnobs();
     FontWarmUp fonts;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vurk_mailchecker"));

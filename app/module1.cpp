@@ -23,9 +23,9 @@ namespace Module1 {
 
 namespace {
 
-void readSwitch(const Store::Reader& stored, const char *key, QAction *item)
+void readSwitch(const Store::Reader& stored, QLatin1String key, QAction *item)
 {
-    if (const auto value = app::textToBool(stored.read(QLatin1String(key))))
+    if (const auto value = app::textToBool(stored.read(key)))
         item->setChecked(*value);
 }
 
@@ -33,11 +33,8 @@ void applyStoredColours()
 {
     Form4& f4 = form4();
     if (!f4.Colour[0]->text().isEmpty()) {
-        for (int i = 0; i < 4; ++i)
-            app::setBackColourText(f4.Colourpreview[i], f4.Colour[i]->text());
-        app::setForeColourText(form2().Label1, f4.Colour[0]->text());
-        app::setForeColourText(form2().Label2, f4.Colour[0]->text());
-        app::setBackColourText(form2().Label3, f4.Colour[1]->text());
+        f4.showPreviews();
+        f4.applyToNotifier();
         return;
     }
     for (int i = 0; i < 4; ++i)
@@ -52,19 +49,19 @@ void applyStoredColours()
 // Steps shared by both saves, up to the position.
 void saveAccount()
 {
-    Store::write(QStringLiteral("server"), form1().Text1->text());
-    Store::write(QStringLiteral("user"), form1().Text2->text());
-    Store::write(QStringLiteral("pass"), Encrypt::EncodePassword(form1().Text3->text()));
-    Store::write(QStringLiteral("port"), form1().Text4->text());
+    Store::write(Store::Key::server, form1().Text1->text());
+    Store::write(Store::Key::user, form1().Text2->text());
+    Store::write(Store::Key::pass, Encrypt::EncodePassword(form1().Text3->text()));
+    Store::write(Store::Key::port, form1().Text4->text());
 }
 
 void savePositionAndSwitches()
 {
-    Store::write(QStringLiteral("top"), app::singleToText(float(form2().Top())));
-    Store::write(QStringLiteral("left"), app::singleToText(float(form2().Left())));
-    Store::write(QStringLiteral("front"), app::boolToText(form3().mnufont->isChecked()));
-    Store::write(QStringLiteral("shindou"), app::boolToText(form3().shindou->isChecked()));
-    Store::write(QStringLiteral("checkbeep"), app::boolToText(form3().checkbeep->isChecked()));
+    Store::write(Store::Key::top, app::singleToText(float(form2().Top())));
+    Store::write(Store::Key::left, app::singleToText(float(form2().Left())));
+    Store::write(Store::Key::front, app::boolToText(form3().mnufont->isChecked()));
+    Store::write(Store::Key::shindou, app::boolToText(form3().shindou->isChecked()));
+    Store::write(Store::Key::checkbeep, app::boolToText(form3().checkbeep->isChecked()));
     Store::commit();
     form1().Winsock1->Close();
 }
@@ -78,19 +75,19 @@ bool Main()
         return false;
     }
     const Store::Reader stored;
-    readSwitch(stored, "front", form3().mnufont);
-    readSwitch(stored, "shindou", form3().shindou);
-    readSwitch(stored, "checkbeep", form3().checkbeep);
-    form5().txtAppMail->setText(stored.read(QStringLiteral("mailer")));
+    readSwitch(stored, Store::Key::front, form3().mnufont);
+    readSwitch(stored, Store::Key::shindou, form3().shindou);
+    readSwitch(stored, Store::Key::checkbeep, form3().checkbeep);
+    form5().txtAppMail->setText(stored.read(Store::Key::mailer));
 
     Form1& f1 = form1();
-    f1.Text1->setText(stored.read(QStringLiteral("server")));
-    f1.Text2->setText(stored.read(QStringLiteral("user")));
-    f1.Text3->setText(stored.read(QStringLiteral("pass")));
+    f1.Text1->setText(stored.read(Store::Key::server));
+    f1.Text2->setText(stored.read(Store::Key::user));
+    f1.Text3->setText(stored.read(Store::Key::pass));
     DecodePasswordField();
-    f1.Text4->setText(stored.read(QStringLiteral("port")));
-    f1.Text5->setText(stored.read(QStringLiteral("top")));
-    f1.Text6->setText(stored.read(QStringLiteral("left")));
+    f1.Text4->setText(stored.read(Store::Key::port));
+    f1.Text5->setText(stored.read(Store::Key::top));
+    f1.Text6->setText(stored.read(Store::Key::left));
 
     // The first use of the notifier runs its load step, which places it from Text5 and Text6.
     const auto top = app::textToSingle(f1.Text5->text());
@@ -101,19 +98,15 @@ bool Main()
         f2.setLeft(*left);
 
     for (int i = 0; i < 4; ++i)
-        form4().Colour[i]->setText(stored.read(QStringLiteral("acolor%1").arg(i + 1)));
+        form4().Colour[i]->setText(stored.read(Store::Key::colour[i]));
     applyStoredColours();
 
     f2.show();
     f2.activateWindow();
-    f2.Label1->setText(QStringLiteral("Not Found e-Mail"));
+    f2.showResult(QStringLiteral("Not Found e-Mail"));
     app::writeClockLine(f2.Label2);
-    for (TextBox *field : {f1.Text1, f1.Text2, f1.Text3, f1.Text4}) {
-        if (field->text().isEmpty()) {
-            f2.Label1->setText(QStringLiteral("Please check a account"));
-            break;
-        }
-    }
+    if (!f1.accountComplete())
+        f2.showResult(QStringLiteral("Please check a account"));
 
     f1.startCheck();
     f2.Command1->setFocus();

@@ -19,15 +19,10 @@ namespace Store {
 
 namespace {
 
-QList<QPair<QString, QString>>& pending()
+QList<QPair<QLatin1String, QString>>& pending()
 {
-    static QList<QPair<QString, QString>> writes;
+    static QList<QPair<QLatin1String, QString>> writes;
     return writes;
-}
-
-QString groupKey(const QString& key)
-{
-    return QStringLiteral("setting/") + key;
 }
 
 // The password's scrambled form is in this file, so it never exists readable by others, not even
@@ -63,24 +58,29 @@ QString filePath()
     return base + QStringLiteral("/vurk_mailchecker/vurk_mailchecker.ini");
 }
 
+QString certsFolder()
+{
+    return QFileInfo(filePath()).absolutePath() + QStringLiteral("/certs");
+}
+
 Reader::Reader() : m_settings(std::make_unique<QSettings>(filePath(), QSettings::IniFormat)) {}
 
 Reader::~Reader() = default;
 
-QString Reader::read(const QString& key) const
+QString Reader::read(QLatin1String key) const
 {
-    const QVariant value = m_settings->value(groupKey(key));
+    const QVariant value = m_settings->value(Key::path(key));
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
     return value.toString();
 }
 
-QString read(const QString& key)
+QString read(QLatin1String key)
 {
     return Reader().read(key);
 }
 
-void write(const QString& key, const QString& value)
+void write(QLatin1String key, const QString& value)
 {
     pending().append({key, value});
 }
@@ -104,7 +104,7 @@ bool commit()
         clearStaleLock(path);
         QSettings settings(path, QSettings::IniFormat);
         for (const auto& [key, value] : std::as_const(pending()))
-            settings.setValue(groupKey(key), value);
+            settings.setValue(Key::path(key), value);
         settings.sync();
         // A malformed line in the old file leaves FormatError behind although the new file was
         // written; only an access error means the save did not reach the disk.

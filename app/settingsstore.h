@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/settingskeys.h"
+
 #include <QString>
 #include <memory>
 
@@ -10,16 +12,18 @@ class QSettings;
 namespace Store {
 
 QString filePath();
+// Folder of extra trusted PEM certificates, beside the settings file.
+QString certsFolder();
 
 // The stored text, or the empty text when the key is absent.
-QString read(const QString& key);
+QString read(QLatin1String key);
 
 // Reads many keys from one parse of the file, as start-up does.
 class Reader {
 public:
     Reader();
     ~Reader();
-    QString read(const QString& key) const;
+    QString read(QLatin1String key) const;
 
 private:
     std::unique_ptr<QSettings> m_settings;
@@ -27,7 +31,7 @@ private:
 
 // Writes are collected and reach the disk together at commit(), so a save is all or nothing
 // even when it pumps messages half-way through.
-void write(const QString& key, const QString& value);
+void write(QLatin1String key, const QString& value);
 
 // Flushes the collected writes to disk atomically; false (and a line on standard error) when the
 // file could not be written. Once the program is ending a second commit writes nothing.

@@ -1,5 +1,7 @@
 #include "app/statusprobe.h"
 
+#include "app/testseams.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QtGlobal>
@@ -11,7 +13,7 @@ namespace app {
 
 void reportStatus(const QString& resultLine, const QString& detail)
 {
-    static const QByteArray path = qgetenv("VURK_TEST_STATUS_FILE");
+    static const QByteArray path = seams::statusFile();
     if (path.isEmpty())
         return;
     QString line = resultLine;

@@ -1,15 +1,62 @@
 #include "app/testseams.h"
 
-#include <QByteArray>
 #include <QtGlobal>
+#include <cstdio>
 
-namespace app {
+namespace app::seams {
 
-int testSeam(const char *name, int fallback)
+namespace {
+
+constexpr const char *kKnobs[] = {"VURK_TEST_CHECK_INTERVAL_MS", "VURK_TEST_CONVERSATION_TIMEOUT_MS",
+                                  "VURK_TEST_TLS_PORT", "VURK_TEST_STATUS_FILE"};
+
+// The variable's value when it is a whole number above zero, else the shipped value.
+int positive(const char *name, int shipped)
 {
     bool ok = false;
     const int value = qEnvironmentVariableIntValue(name, &ok);
-    return ok ? value : fallback;
+    return ok && value > 0 ? value : shipped;
 }
 
-} // namespace app
+} // namespace
+
+int checkIntervalMs()
+{
+    return positive(kKnobs[0], 60000);
+}
+
+int conversationTimeoutMs()
+{
+    return positive(kKnobs[1], 30000);
+}
+
+int implicitTlsPort()
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(kKnobs[2], &ok);
+    return ok ? value : 995;
+}
+
+QByteArray statusFile()
+{
+    return qgetenv(kKnobs[3]);
+}
+
+QStringList activeKnobs()
+{
+    QStringList names;
+    for (const char *name : kKnobs) {
+        if (qEnvironmentVariableIsSet(name))
+            names << QLatin1String(name);
+    }
+    return names;
+}
+
+void announceActiveKnobs()
+{
+    const QStringList names = activeKnobs();
+    if (!names.isEmpty())
+        std::fprintf(stderr, "vurk_mailchecker: test settings in effect: %s\n", qPrintable(names.join(u' ')));
+}
+
+} // namespace app::seams

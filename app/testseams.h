@@ -1,11 +1,26 @@
 #pragma once
 
-// Knobs that only the test suite and the benchmarks turn, through VURK_TEST_* environment
-// variables (for example a check interval of a few milliseconds for a soak run). Unset, the
-// program behaves as shipped.
-namespace app {
+#include <QByteArray>
+#include <QStringList>
 
-// The variable's value as a whole number, or fallback when it is unset or not a number.
-int testSeam(const char *name, int fallback);
+// Every knob that only the test suite and the benchmarks turn, as environment variables. Unset, the
+// program behaves as shipped. They are in the shipped binary too (one of them moves TLS to another
+// port), so start-up names any that is set on standard error.
+//
+//   VURK_TEST_CHECK_INTERVAL_MS        the check timer's period while checking runs (60000)
+//   VURK_TEST_CONVERSATION_TIMEOUT_MS  how long one check may take from connect to result (30000)
+//   VURK_TEST_TLS_PORT                 the port that is encrypted from the first byte (995)
+//   VURK_TEST_STATUS_FILE              a file that every result line is appended to (none)
+namespace app::seams {
 
-} // namespace app
+int checkIntervalMs();
+int conversationTimeoutMs();
+int implicitTlsPort();
+QByteArray statusFile();
+
+// The knobs set in this process's environment, by name.
+QStringList activeKnobs();
+// One line on standard error when any knob is set; nothing otherwise.
+void announceActiveKnobs();
+
+} // namespace app::seams

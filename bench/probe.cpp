@@ -13,6 +13,7 @@
 // this process under the X server of bench/run; the fake server runs on a thread of its own.
 
 #include "app/entry.h"
+#include "app/settingsstore.h"
 #include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
@@ -36,7 +37,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -548,16 +548,15 @@ int serve(long long count, int seconds)
 
 int writeSettings(int port)
 {
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                         QStringLiteral("/vurk_mailchecker/vurk_mailchecker.ini");
+    const QString path = Store::filePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSettings settings(path, QSettings::IniFormat);
-    settings.setValue(QStringLiteral("setting/server"), QStringLiteral("127.0.0.1"));
-    settings.setValue(QStringLiteral("setting/user"), QStringLiteral("bench"));
-    settings.setValue(QStringLiteral("setting/pass"), Encrypt::EncodePassword(QStringLiteral("bench")));
-    settings.setValue(QStringLiteral("setting/port"), QString::number(port));
-    settings.setValue(QStringLiteral("setting/shindou"), QStringLiteral("True"));
-    settings.setValue(QStringLiteral("setting/checkbeep"), QStringLiteral("True"));
+    settings.setValue(Store::Key::path(Store::Key::server), QStringLiteral("127.0.0.1"));
+    settings.setValue(Store::Key::path(Store::Key::user), QStringLiteral("bench"));
+    settings.setValue(Store::Key::path(Store::Key::pass), Encrypt::EncodePassword(QStringLiteral("bench")));
+    settings.setValue(Store::Key::path(Store::Key::port), QString::number(port));
+    settings.setValue(Store::Key::path(Store::Key::shindou), QStringLiteral("True"));
+    settings.setValue(Store::Key::path(Store::Key::checkbeep), QStringLiteral("True"));
     settings.sync();
     return settings.status() == QSettings::NoError ? 0 : 1;
 }

@@ -55,11 +55,22 @@ void Form4::Colourpreview_Click(int index)
     Colour[index]->setText(QString::number(app::valueFromColour(*picked)));
 }
 
-void Form4::Command1_Click()
+void Form4::showPreviews()
+{
+    for (int i = 0; i < 4; ++i)
+        app::setBackColourText(Colourpreview[i], Colour[i]->text());
+}
+
+void Form4::applyToNotifier()
 {
     app::setForeColourText(form2().Label1, Colour[0]->text());
     app::setForeColourText(form2().Label2, Colour[0]->text());
     app::setBackColourText(form2().Label3, Colour[1]->text());
+}
+
+void Form4::Command1_Click()
+{
+    applyToNotifier();
     storeColours();
     hide();
 }
@@ -119,6 +130,6 @@ std::optional<QColor> Form4::chooseColour()
 void Form4::storeColours()
 {
     for (int i = 0; i < 4; ++i)
-        Store::write(QStringLiteral("acolor%1").arg(i + 1), Colour[i]->text());
+        Store::write(Store::Key::colour[i], Colour[i]->text());
     Store::commit();
 }

@@ -31,6 +31,11 @@ public:
     QPushButton *Command2;
     QPushButton *Command4;
 
+    // Each preview shows the colour its field holds; a field that does not convert leaves its preview.
+    void showPreviews();
+    // The text colour onto the notifier's two lines, the panel colour onto its panel.
+    void applyToNotifier();
+
     void Colourpreview_Click(int index);
     void Command1_Click();
     void Command2_Click();

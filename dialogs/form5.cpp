@@ -40,7 +40,7 @@ void Form5::setVisible(bool visible)
 
 void Form5::Command1_Click()
 {
-    Store::write(QStringLiteral("mailer"), txtAppMail->text());
+    Store::write(Store::Key::mailer, txtAppMail->text());
     Store::commit();
     hide();
 }

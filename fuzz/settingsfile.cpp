@@ -10,6 +10,7 @@
 #include <QHashFunctions>
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +23,7 @@
 // a save of what was read must read back the same and leave the file private.
 namespace {
 
-const char *const kKeys[] = {"front", "shindou", "checkbeep", "mailer",  "server",  "user",    "pass",
-                             "port",  "top",     "left",      "acolor1", "acolor2", "acolor3", "acolor4"};
+using Store::Key::all;
 
 // Settings are cached by file size and time; every input gets a time of its own so it is read afresh.
 void writeSettingsFile(const std::uint8_t *data, std::size_t size)
@@ -69,35 +69,38 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     writeSettingsFile(data, size);
-    QString values[std::size(kKeys)];
-    for (std::size_t i = 0; i < std::size(kKeys); ++i)
-        values[i] = Store::read(QLatin1String(kKeys[i]));
+    QString values[all.size()];
+    for (std::size_t i = 0; i < all.size(); ++i)
+        values[i] = Store::read(all[i]);
+    const auto value = [&values](QLatin1String key) {
+        return values[std::size_t(std::find(all.begin(), all.end(), key) - all.begin())];
+    };
 
-    for (std::size_t i = 0; i < 3; ++i)
-        (void)app::textToBool(values[i]);
-    (void)Encrypt::DecodePassword(values[6]);
-    convertPosition(values[8]);
-    convertPosition(values[9]);
-    for (std::size_t i = 10; i < 14; ++i) {
-        (void)app::colourFromText(values[i]);
-        (void)app::textToInteger(values[i]);
+    for (QLatin1String key : {Store::Key::front, Store::Key::shindou, Store::Key::checkbeep})
+        (void)app::textToBool(value(key));
+    (void)Encrypt::DecodePassword(value(Store::Key::pass));
+    convertPosition(value(Store::Key::top));
+    convertPosition(value(Store::Key::left));
+    for (QLatin1String key : Store::Key::colour) {
+        (void)app::colourFromText(value(key));
+        (void)app::textToInteger(value(key));
     }
 
     // Whatever start-up found, saving it back loses nothing. A save costs more than all the reads, so
     // only every fourth input (by content) takes this path.
     if (qHashBits(data, size) % 4 != 0)
         return 0;
-    for (std::size_t i = 0; i < std::size(kKeys); ++i)
-        Store::write(QLatin1String(kKeys[i]), values[i]);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        Store::write(all[i], values[i]);
     // commit() may report a failure here although it wrote: QSettings flags a malformed old file as a
     // format error after a successful write. What counts is what reads back.
     (void)Store::commit();
     struct stat st {};
     FUZZ_REQUIRE(::stat(QFile::encodeName(Store::filePath()).constData(), &st) == 0, "file gone");
     FUZZ_REQUIRE((st.st_mode & 0777) == 0600, "file mode %o", unsigned(st.st_mode & 0777));
-    for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-        const QString back = Store::read(QLatin1String(kKeys[i]));
-        FUZZ_REQUIRE(back == values[i], "%s saved as \"%s\" read back as \"%s\"", kKeys[i],
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const QString back = Store::read(all[i]);
+        FUZZ_REQUIRE(back == values[i], "%s saved as \"%s\" read back as \"%s\"", all[i].data(),
                      qPrintable(values[i]), qPrintable(back));
     }
     return 0;

@@ -1,31 +1,29 @@
 #include "mailcheck/form1.h"
+#include "app/testseams.h"
 
 #include "app/clock.h"
-#include "app/colour.h"
 #include "app/lifecycle.h"
 #include "app/module1.h"
-#include "app/statusprobe.h"
 #include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
-#include "app/x11window.h"
 #include "dialogs/form4.h"
 #include "mailcheck/pop3.h"
 #include "mailcheck/timer.h"
 #include "mailcheck/winsock.h"
+#include "notifier/alerts.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
+#include "notifier/rules.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTimer>
 #include <cmath>
 
@@ -65,12 +63,6 @@ const QString kQuitSent = QStringLiteral("connectQQQQ");
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// One shake cycle per display frame, so the 101 cycles are seen (about 1.5 s) rather than over
-// before the screen shows them.
-constexpr double kShakeFrameSeconds = 0.015;
-constexpr int kShakeCycles = 101;
-constexpr int kShakeStep = 50; // twips; r is 0 to 49
-
 // The longest wait anyone may ask for; a bad argument must not hang the program.
 constexpr double kLongestWait = 3600.0;
 
@@ -105,7 +97,7 @@ Form1::Form1()
 
     Winsock1 = new Winsock(this);
     Winsock1->setObjectName(QStringLiteral("Winsock1"));
-    Timer1 = new Timer(mailcheck::checkIntervalMs(), true, this);
+    Timer1 = new Timer(app::seams::checkIntervalMs(), true, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2 = new Timer(1, false, this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -135,28 +127,29 @@ void Form1::Command1_Click()
         Text3->setText(Text7->text());
     Text7->clear();
 
-    Form4& f4 = form4();
-    for (int i = 0; i < 4; ++i)
-        app::setBackColourText(f4.Colourpreview[i], f4.Colour[i]->text());
+    form4().showPreviews();
+    form4().applyToNotifier();
     Form2& f2 = form2();
-    app::setForeColourText(f2.Label1, f4.Colour[0]->text());
-    app::setForeColourText(f2.Label2, f4.Colour[0]->text());
-    app::setBackColourText(f2.Label3, f4.Colour[1]->text());
     f2.show();
     f2.activateWindow();
     app::writeClockLine(f2.Label2);
 
-    f2.Label1->setText(QStringLiteral("Not Found e-Mail"));
-    for (TextBox *field : {Text1, Text2, Text3, Text4}) {
-        if (field->text().isEmpty()) {
-            f2.Label1->setText(QStringLiteral("Please check a account"));
-            break;
-        }
-    }
-    Timer1->setInterval(mailcheck::checkIntervalMs());
+    f2.showResult(QStringLiteral("Not Found e-Mail"));
+    if (!accountComplete())
+        f2.showResult(QStringLiteral("Please check a account"));
+    Timer1->setInterval(app::seams::checkIntervalMs());
     Timer3->setInterval(1000);
     Module1::SaveSettings();
     hide();
+}
+
+bool Form1::accountComplete() const
+{
+    for (const TextBox *field : {Text1, Text2, Text3, Text4}) {
+        if (field->text().isEmpty())
+            return false;
+    }
+    return true;
 }
 
 void Form1::Command2_Click()
@@ -248,7 +241,7 @@ void Form1::Timer2_Timer()
     m_shaking = true;
     do {
         m_shakeAgain = false;
-        shake();
+        notifier::shake(form2(), [this](double s) { WaitSeconds(s); });
         emit shakeFinished();
     } while (m_shakeAgain && form3().shindou->isChecked() && !app::isEnding());
     m_shaking = false;
@@ -324,10 +317,9 @@ void Form1::showMailCount()
     if (mailCount == QLatin1String("0")) {
         popState = kConnect;
         Winsock1->Close();
-        form2().Label1->setText(QStringLiteral("Not Found e-Mail"));
-        app::setBackColourText(form2().Label3, form4().Colour[1]->text());
-        noteOutcome(mailcheck::messagesText(mailCount));
-        emit checkFinished(mailcheck::messagesText(mailCount));
+        const QString outcome = notifier::messagesText(mailCount);
+        form2().showResult(QStringLiteral("Not Found e-Mail"), outcome, form4().Colour[1]->text());
+        emit checkFinished(outcome);
         return;
     }
     if (popState == kQuitSent)
@@ -344,78 +336,19 @@ void Form1::showMailCount()
     Timer2->setEnabled(shake);
     if (!shake)
         m_shakeAgain = false;
-    const QString count = mailCount;
-    form2().Label1->setText(QStringLiteral("You have ") + count + QStringLiteral(" e-Mail") + kCrLf);
-    noteOutcome(mailcheck::messagesText(count));
-    blink();
-    emit checkFinished(mailcheck::messagesText(count));
+    const QString outcome = notifier::messagesText(mailCount);
+    form2().showResult(QStringLiteral("You have ") + mailCount + QStringLiteral(" e-Mail") + kCrLf, outcome);
+    notifier::blink(
+        form2(), [](int slot) { return form4().Colour[slot]->text(); }, [this](double s) { WaitSeconds(s); });
+    emit checkFinished(outcome);
 }
 
 void Form1::endCheck(const QString& result, const QString& detail)
 {
     Winsock1->Close();
     popState = kConnect;
-    form2().Label1->setText(result);
-    app::setBackColourText(form2().Label3, form4().Colour[1]->text());
-    const QString why = mailcheck::detailText(detail);
-    noteOutcome(why.isEmpty() ? result : result + QStringLiteral(": ") + why);
+    const QString why = notifier::detailText(detail);
+    form2().showResult(result, why.isEmpty() ? result : result + QStringLiteral(": ") + why,
+                       form4().Colour[1]->text());
     emit checkFinished(result);
-}
-
-void Form1::noteOutcome(const QString& outcome)
-{
-    const QString text = mailcheck::outcomeText(QDateTime::currentDateTime(), outcome);
-    // A server's words must not turn into markup.
-    form2().setToolTip(Qt::mightBeRichText(text)
-                           ? QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>")
-                           : text);
-    app::reportStatus(form2().Label1->text(), outcome);
-}
-
-void Form1::blink()
-{
-    // The colours are read again at every row: the colour dialog may change them meanwhile.
-    for (const mailcheck::BlinkStep& step : mailcheck::kBlinkSequence) {
-        if (app::isEnding())
-            return;
-        app::setBackColourText(form2().Label3, form4().Colour[step.colourSlot]->text());
-        if (step.wait > 0)
-            WaitSeconds(step.wait);
-    }
-}
-
-void Form1::shake()
-{
-    Form2& f2 = form2();
-    const QPoint saved = f2.pixelPosition();
-    QRandomGenerator *random = QRandomGenerator::global();
-    // Every move is a topmost one: after a shake the window stands above the others, whatever the
-    // always-on-top switch says. The state is set and the window raised once; repeating them at each
-    // move would cost window-manager work and X events a hundred times over for nothing to see.
-    bool raised = false;
-    const app::MoveEchoGuard quiet(&f2);
-    const auto moveTo = [&f2, &raised](double x, double y) {
-        if (!f2.isTopmost())
-            f2.setTopmost(true);
-        f2.shakeToPixels(
-            QPoint(int(std::lround(x / app::twipsPerPixelX())), int(std::lround(y / app::twipsPerPixelY()))));
-        if (!raised)
-            f2.raise();
-        raised = true;
-    };
-    for (int i = 0; i < kShakeCycles && !app::isEnding(); ++i) {
-        double x = std::round(f2.Left());
-        double y = std::round(f2.Top());
-        // The four steps of a cycle fall within one display frame, where only the last of them
-        // could ever be seen; each extra move costs X round trips and window-manager work.
-        x += random->bounded(kShakeStep);
-        y += random->bounded(kShakeStep);
-        x -= random->bounded(kShakeStep);
-        y -= random->bounded(kShakeStep);
-        moveTo(x, y);
-        WaitSeconds(kShakeFrameSeconds);
-    }
-    // Back through Qt as well, so its idea of the place and the size hints agree with the window.
-    f2.shakeToPixels(saved);
-    f2.moveToPixels(saved);
 }

@@ -59,6 +59,9 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
 
+    // Server, account name, password and port are all filled in.
+    bool accountComplete() const;
+
     // Starts one check: the conversation state back to "connect", the old connection dropped and a
     // new one to the server and port in the fields. Start-up and the check tick both use it.
     void startCheck();
@@ -81,9 +84,6 @@ private:
     bool sendLine(const QString& command, const QString& value);
     void showMailCount();
     void endCheck(const QString& result, const QString& detail);
-    void noteOutcome(const QString& outcome);
-    void blink();
-    void shake();
 
     std::function<void()> m_beeper;
     bool m_shaking = false;

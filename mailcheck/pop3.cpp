@@ -1,32 +1,6 @@
 #include "mailcheck/pop3.h"
 
-#include "app/settingsstore.h"
-#include "app/testseams.h"
-
-#include <QFileInfo>
-
 namespace mailcheck {
-
-const std::array<BlinkStep, 18> kBlinkSequence = {{
-    {kBlinkColourA, 0.01},
-    {kBlinkColourB, 0.02},
-    {kBlinkColourA, 0.03},
-    {kBlinkColourB, 0.3},
-    {kBlinkColourA, 0.02},
-    {kBlinkColourB, 0.04},
-    {kBlinkColourA, 0.04},
-    {kBlinkColourB, 0.03},
-    {kBlinkColourA, 1.0},
-    {kBlinkColourA, 0.05},
-    {kBlinkColourB, 0.06},
-    {kBlinkColourA, 0.07},
-    {kBlinkColourB, 0.2},
-    {kBlinkColourA, 0.07},
-    {kBlinkColourB, 0.06},
-    {kBlinkColourA, 0.05},
-    {kBlinkColourB, 0.05},
-    {kBlinkColourB, 0.0},
-}};
 
 bool isSuccessReply(const QString& reply)
 {
@@ -80,61 +54,6 @@ int portFromText(const QString& text)
         allDigits = allDigits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
     const int port = allDigits ? trimmed.toInt() : 0;
     return port >= 1 && port <= 65535 ? port : 110;
-}
-
-int checkIntervalMs()
-{
-    const int ms = app::testSeam("VURK_TEST_CHECK_INTERVAL_MS", 60000);
-    return ms > 0 ? ms : 60000;
-}
-
-int conversationTimeoutMs()
-{
-    const int ms = app::testSeam("VURK_TEST_CONVERSATION_TIMEOUT_MS", 30000);
-    return ms > 0 ? ms : 30000;
-}
-
-int implicitTlsPort()
-{
-    return app::testSeam("VURK_TEST_TLS_PORT", 995);
-}
-
-QString certsFolder()
-{
-    return QFileInfo(Store::filePath()).absolutePath() + QStringLiteral("/certs");
-}
-
-QString outcomeText(const QDateTime& when, const QString& outcome)
-{
-    return when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QLatin1Char(' ') + outcome;
-}
-
-QString messagesText(const QString& count)
-{
-    return count == QLatin1String("1") ? QStringLiteral("1 message") : count + QStringLiteral(" messages");
-}
-
-QString detailText(const QString& text)
-{
-    constexpr qsizetype kMaxDetail = 120;
-    QString clean;
-    for (const QChar c : text) {
-        if (clean.size() >= kMaxDetail)
-            break;
-        if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
-            clean += c;
-        else if (c == QLatin1Char('\t'))
-            clean += QLatin1Char(' ');
-    }
-    return clean.trimmed();
-}
-
-int msUntilNextSecond(int msOfSecond)
-{
-    // A couple of milliseconds past the boundary, so the clock never reads the second that is ending.
-    constexpr int kMargin = 2;
-    const int into = ((msOfSecond % 1000) + 1000) % 1000;
-    return 1000 - into + kMargin;
 }
 
 bool LineFramer::append(const QByteArray& bytes)

@@ -1,6 +1,6 @@
 #include "mailcheck/timer.h"
 
-#include "mailcheck/pop3.h"
+#include "app/clock.h"
 
 #include <QDateTime>
 
@@ -40,7 +40,7 @@ void Timer::restart()
         // Re-armed at every tick from the wall clock, so a late tick never shifts the next one.
         const int msOfSecond = int(QDateTime::currentMSecsSinceEpoch() % 1000);
         m_timer.setSingleShot(true);
-        m_timer.start(mailcheck::msUntilNextSecond(msOfSecond) + m_interval - 1000);
+        m_timer.start(app::msUntilNextSecond(msOfSecond) + m_interval - 1000);
         return;
     }
     m_timer.setSingleShot(false);

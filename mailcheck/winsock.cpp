@@ -1,4 +1,6 @@
 #include "mailcheck/winsock.h"
+#include "app/settingsstore.h"
+#include "app/testseams.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,7 +22,7 @@ QList<QSslCertificate> folderCertificates()
 {
     QList<QSslCertificate> certificates;
     const QFileInfoList files =
-        QDir(mailcheck::certsFolder()).entryInfoList(QDir::Files | QDir::Readable, QDir::Name);
+        QDir(Store::certsFolder()).entryInfoList(QDir::Files | QDir::Readable, QDir::Name);
     for (const QFileInfo& info : files.mid(0, kMaxCertFiles)) {
         QFile file(info.absoluteFilePath());
         if (info.size() > kMaxCertFileSize || !file.open(QIODevice::ReadOnly))
@@ -75,7 +77,7 @@ void Winsock::Connect(const QString& host, int port)
     if (host.isEmpty() || port < 1 || port > 65535)
         return;
     QTcpSocket *socket = nullptr;
-    if (port == mailcheck::implicitTlsPort()) {
+    if (port == app::seams::implicitTlsPort()) {
         auto *tls = new QSslSocket(this);
         tls->setSslConfiguration(tlsConfiguration());
         connect(tls, &QSslSocket::sslErrors, this, [this, tls](const QList<QSslError>& errors) {
@@ -95,7 +97,7 @@ void Winsock::Connect(const QString& host, int port)
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { receive(socket); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { onSocketError(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onSocketError(socket); });
-    m_deadline.start(mailcheck::conversationTimeoutMs());
+    m_deadline.start(app::seams::conversationTimeoutMs());
     if (auto *tls = qobject_cast<QSslSocket *>(socket))
         tls->connectToHostEncrypted(host, quint16(port));
     else
@@ -186,7 +188,7 @@ void Winsock::onDeadline()
 {
     if (m_socket)
         emit Error(
-            tr("No complete answer within %1 seconds").arg(mailcheck::conversationTimeoutMs() / 1000.0));
+            tr("No complete answer within %1 seconds").arg(app::seams::conversationTimeoutMs() / 1000.0));
 }
 
 void Winsock::retire(QTcpSocket *socket)

@@ -1,8 +1,10 @@
 #include "notifier/form2.h"
 
+#include "app/colour.h"
 #include "app/conversions.h"
 #include "app/lifecycle.h"
 #include "app/module1.h"
+#include "app/statusprobe.h"
 #include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
@@ -15,6 +17,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -71,6 +74,21 @@ Form2::Form2()
 }
 
 Form2::~Form2() = default;
+
+void Form2::showResult(const QString& line, const QString& outcome, const QString& panelColour)
+{
+    Label1->setText(line);
+    if (!panelColour.isEmpty())
+        app::setBackColourText(Label3, panelColour);
+    if (!outcome.isEmpty()) {
+        const QString text = notifier::outcomeText(QDateTime::currentDateTime(), outcome);
+        // A server's words must not turn into markup.
+        setToolTip(Qt::mightBeRichText(text)
+                       ? QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>")
+                       : text);
+    }
+    app::reportStatus(line, outcome);
+}
 
 double Form2::Top() const
 {

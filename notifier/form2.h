@@ -23,6 +23,12 @@ public:
     QLabel *Label1; // result line
     QLabel *Label3; // panel
 
+    // The one writer of the result line. outcome, when a check has one, is how it ended as the
+    // tooltip tells it after the time; panelColour, a colour field's text, repaints the panel.
+    // Every line reaches the status probe.
+    void showResult(const QString& line, const QString& outcome = QString(),
+                    const QString& panelColour = QString());
+
     // Position in twips, screen coordinates.
     double Top() const;
     double Left() const;

@@ -1,4 +1,5 @@
 #include "notifier/form3.h"
+#include "app/testseams.h"
 
 #include "app/lifecycle.h"
 #include "app/links.h"
@@ -134,12 +135,12 @@ void Form3::checkShori_Click()
 {
     if (checkShori->text() == QString::fromUtf16(notifier::kCheckStopCaption)) {
         form1().Timer1->setInterval(0);
-        form2().Label1->setText(QStringLiteral("Check Stop"));
+        form2().showResult(QStringLiteral("Check Stop"));
         checkShori->setText(QString::fromUtf16(notifier::kCheckStartCaption));
     } else {
-        form2().Label1->setText(QString());
+        form2().showResult(QString());
         checkShori->setText(QString::fromUtf16(notifier::kCheckStopCaption));
-        form1().Timer1->setInterval(mailcheck::checkIntervalMs());
+        form1().Timer1->setInterval(app::seams::checkIntervalMs());
     }
 }
 

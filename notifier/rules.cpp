@@ -27,6 +27,31 @@ QString visibleText(const QString& text)
     return shown;
 }
 
+QString outcomeText(const QDateTime& when, const QString& outcome)
+{
+    return when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QLatin1Char(' ') + outcome;
+}
+
+QString messagesText(const QString& count)
+{
+    return count == QLatin1String("1") ? QStringLiteral("1 message") : count + QStringLiteral(" messages");
+}
+
+QString detailText(const QString& text)
+{
+    constexpr qsizetype kMaxDetail = 120;
+    QString clean;
+    for (const QChar c : text) {
+        if (clean.size() >= kMaxDetail)
+            break;
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+            clean += c;
+        else if (c == QLatin1Char('\t'))
+            clean += QLatin1Char(' ');
+    }
+    return clean.trimmed();
+}
+
 Docking::Rect proposedFrame(QPoint cursor, QPoint grip, QSize size)
 {
     const QPoint topLeft = cursor - grip;

@@ -2,6 +2,7 @@
 
 #include "docking/docking.h"
 
+#include <QDateTime>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -24,6 +25,13 @@ bool clickOpensMenu(Control pressed, Control released, Qt::MouseButton button);
 
 // What a text line shows: the mail check ends its result with CR LF, which draws nothing.
 QString visibleText(const QString& text);
+
+// The notifier's tooltip: when the last check ended and how, as plain text.
+QString outcomeText(const QDateTime& when, const QString& outcome);
+// "3 messages", "1 message".
+QString messagesText(const QString& count);
+// A server's or socket's text made fit for one line of a tooltip: printable ASCII, bounded length.
+QString detailText(const QString& text);
 
 // The frame a move step proposes: the cursor less the grip, at the window's size.
 Docking::Rect proposedFrame(QPoint cursor, QPoint grip, QSize size);

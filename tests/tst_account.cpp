@@ -1,5 +1,6 @@
 #include "app/colour.h"
 #include "app/settingsstore.h"
+#include "app/testseams.h"
 #include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
@@ -24,7 +25,7 @@ const char *const kColours[4] = {"0", "12500400", "16304788", "16737380"};
 
 QString storedPassword()
 {
-    return Encrypt::DecodePassword(Store::read(QStringLiteral("pass")));
+    return Encrypt::DecodePassword(Store::read(Store::Key::pass));
 }
 
 } // namespace
@@ -154,7 +155,7 @@ void TestAccount::okWithEmptyEntryKeepsPassword()
     form1().Command1->click();
     QCOMPARE(form1().Text3->text(), QStringLiteral("old-secret"));
     QCOMPARE(storedPassword(), QStringLiteral("old-secret"));
-    QCOMPARE(Store::read(QStringLiteral("server")), QStringLiteral("other.example.test"));
+    QCOMPARE(Store::read(Store::Key::server), QStringLiteral("other.example.test"));
     QCOMPARE(form2().Label1->text(), QStringLiteral("Not Found e-Mail"));
     QVERIFY(form1().isHidden());
     QVERIFY(form2().isVisible());
@@ -171,7 +172,7 @@ void TestAccount::okWithTypedEntryReplacesPassword()
     QCOMPARE(form1().Text3->text(), QStringLiteral("new-secret"));
     QVERIFY(form1().Text7->text().isEmpty());
     QCOMPARE(storedPassword(), QStringLiteral("new-secret"));
-    QVERIFY(Store::read(QStringLiteral("pass")) != QStringLiteral("new-secret"));
+    QVERIFY(Store::read(Store::Key::pass) != QStringLiteral("new-secret"));
 }
 
 void TestAccount::okChecksTheFieldsInOrder_data()
@@ -205,8 +206,8 @@ void TestAccount::okChecksTheFieldsInOrder()
     f1.Command1->click();
     QCOMPARE(form2().Label1->text(), result);
     // Saved all the same.
-    QCOMPARE(Store::read(QStringLiteral("port")), f1.Text4->text());
-    QCOMPARE(Store::read(QStringLiteral("server")), f1.Text1->text());
+    QCOMPARE(Store::read(Store::Key::port), f1.Text4->text());
+    QCOMPARE(Store::read(Store::Key::server), f1.Text1->text());
 }
 
 void TestAccount::okRestartsStoppedChecking()
@@ -216,7 +217,7 @@ void TestAccount::okRestartsStoppedChecking()
     f1.Timer1->setInterval(0); // stopped from the menu
     QVERIFY(!f1.Timer1->isRunning());
     f1.Command1->click();
-    QCOMPARE(f1.Timer1->interval(), mailcheck::checkIntervalMs());
+    QCOMPARE(f1.Timer1->interval(), app::seams::checkIntervalMs());
     QVERIFY(f1.Timer1->isRunning());
     QCOMPARE(f1.Timer3->interval(), 1000);
     QVERIFY(f1.Timer3->isRunning());
@@ -271,7 +272,7 @@ void TestAccount::cancelKeepsTypedTextUnsaved()
     QCOMPARE(f1.Text1->text(), QStringLiteral("typed.example.test"));
     QCOMPARE(f1.Text7->text(), QStringLiteral("typed-secret"));
     QCOMPARE(f1.Text3->text(), QStringLiteral("old-secret"));
-    QCOMPARE(Store::read(QStringLiteral("server")), QStringLiteral("mail.example.test"));
+    QCOMPARE(Store::read(Store::Key::server), QStringLiteral("mail.example.test"));
     QCOMPARE(storedPassword(), QStringLiteral("old-secret"));
 }
 

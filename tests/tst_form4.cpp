@@ -4,6 +4,7 @@
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "notifier/form2.h"
+#include "support/settingsfile.h"
 
 #include <QColorDialog>
 #include <QFile>
@@ -15,18 +16,15 @@
 #include <QTimer>
 #include <QtTest>
 
+using testsupport::isStored;
+
 namespace {
 
 const QStringList kDefaultTexts{"0", "12500400", "16304788", "16737380"};
 
-bool isStored(const QString& key)
+QLatin1String key(int slot)
 {
-    return QSettings(Store::filePath(), QSettings::IniFormat).contains(QStringLiteral("setting/") + key);
-}
-
-QString key(int slot)
-{
-    return QStringLiteral("acolor%1").arg(slot + 1);
+    return Store::Key::colour[size_t(slot)];
 }
 
 // What the chooser saw when it opened.

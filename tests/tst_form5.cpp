@@ -2,6 +2,7 @@
 #include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form5.h"
+#include "support/settingsfile.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -10,16 +11,13 @@
 #include <QSettings>
 #include <QtTest>
 
-namespace {
+using testsupport::isStored;
 
-bool isStored(const QString& key)
-{
-    return QSettings(Store::filePath(), QSettings::IniFormat).contains(QStringLiteral("setting/") + key);
-}
+namespace {
 
 void storeMailer(const QString& path)
 {
-    Store::write(QStringLiteral("mailer"), path);
+    Store::write(Store::Key::mailer, path);
     QVERIFY(Store::commit());
 }
 
@@ -72,8 +70,8 @@ void TestForm5::okStoresTheTextAsTyped()
     form5().txtAppMail->setText(typed);
     form5().Command1->click();
     QVERIFY(!form5().isVisible());
-    QVERIFY(isStored(QStringLiteral("mailer")));
-    QCOMPARE(Store::read(QStringLiteral("mailer")), typed);
+    QVERIFY(isStored(Store::Key::mailer));
+    QCOMPARE(Store::read(Store::Key::mailer), typed);
     QCOMPARE(form5().txtAppMail->text(), typed);
 }
 
@@ -86,7 +84,7 @@ void TestForm5::cancelKeepsTheTypedTextUnstored()
     form5().Command2->click();
     QVERIFY(!form5().isVisible());
     QCOMPARE(form5().txtAppMail->text(), QStringLiteral("/usr/bin/new-mailer"));
-    QCOMPARE(Store::read(QStringLiteral("mailer")), QStringLiteral("/usr/bin/old-mailer"));
+    QCOMPARE(Store::read(Store::Key::mailer), QStringLiteral("/usr/bin/old-mailer"));
 }
 
 // After the close box the program reads an empty command line although one is stored.
@@ -102,7 +100,7 @@ void TestForm5::closeBoxDestroysTheField()
 
     QVERIFY(form5().txtAppMail->text().isEmpty());
     QVERIFY(!form5().isVisible());
-    QCOMPARE(Store::read(QStringLiteral("mailer")), QStringLiteral("/usr/bin/old-mailer"));
+    QCOMPARE(Store::read(Store::Key::mailer), QStringLiteral("/usr/bin/old-mailer"));
 }
 
 void TestForm5::closingAnUnloadedDialogSparesItsSuccessor()

@@ -1,4 +1,6 @@
+#include "app/clock.h"
 #include "app/colour.h"
+#include "app/testseams.h"
 #include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
@@ -164,6 +166,8 @@ private slots:
     void waitHandlesEventsWithoutSpinning();
     void fedBytesDriveTheConversation();
     void clockLine();
+    void nextSecond_data();
+    void nextSecond();
 
 private:
     void prepareWindows();
@@ -458,7 +462,7 @@ void TestMailCheck::tlsPortSendsNothingWithoutTrust()
 
 void TestMailCheck::checkTickUsesConfiguredPortAndRepeats()
 {
-    QCOMPARE(mailcheck::checkIntervalMs(), 60000);
+    QCOMPARE(app::seams::checkIntervalMs(), 60000);
     QCOMPARE(f1().Timer1->interval(), 60000);
     QVERIFY(f1().Timer1->isRunning());
     unloadAllWindows();
@@ -653,6 +657,26 @@ void TestMailCheck::clockLine()
     // Ticks come on their own, the line following the wall clock.
     form2().Label2->clear();
     QTRY_VERIFY_WITH_TIMEOUT(!form2().Label2->text().isEmpty(), 3000);
+}
+
+void TestMailCheck::nextSecond_data()
+{
+    QTest::addColumn<int>("msOfSecond");
+    QTest::addColumn<int>("delay");
+    QTest::newRow("at the boundary") << 0 << 1002;
+    QTest::newRow("just after a tick") << 2 << 1000;
+    QTest::newRow("mid second") << 500 << 502;
+    QTest::newRow("woken early") << 999 << 3;
+}
+
+void TestMailCheck::nextSecond()
+{
+    QFETCH(int, msOfSecond);
+    QFETCH(int, delay);
+    QCOMPARE(app::msUntilNextSecond(msOfSecond), delay);
+    // The tick lands in the next second, a few milliseconds in: the shown second is never stale.
+    const int landsAt = msOfSecond + delay;
+    QVERIFY(landsAt > 1000 && landsAt % 1000 < 10);
 }
 
 QTEST_MAIN(TestMailCheck)

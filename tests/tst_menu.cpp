@@ -2,6 +2,7 @@
 #include "app/links.h"
 #include "app/sessionend.h"
 #include "app/settingsstore.h"
+#include "app/testseams.h"
 #include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form4.h"
@@ -27,13 +28,9 @@
 #include <QUrl>
 #include <QtTest>
 
-namespace {
+using testsupport::storedValue;
 
-QString stored(const QString& key)
-{
-    QSettings settings(Store::filePath(), QSettings::IniFormat);
-    return settings.value(QStringLiteral("setting/") + key).toString();
-}
+namespace {
 
 QAction *item(const char *name)
 {
@@ -191,7 +188,7 @@ void MenuTest::stopAndRestart_data()
     QTest::addColumn<int>("interval");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("nextCaption");
-    const int minute = mailcheck::checkIntervalMs();
+    const int minute = app::seams::checkIntervalMs();
     QTest::newRow("stop") << "チェック停止(&S)" << minute << 0 << "Check Stop"
                           << "チェック開始(&S)";
     QTest::newRow("restart") << "チェック開始(&S)" << 0 << minute << ""
@@ -208,7 +205,7 @@ void MenuTest::stopAndRestart()
     QFETCH(int, interval);
     QFETCH(QString, line);
     QFETCH(QString, nextCaption);
-    QCOMPARE(mailcheck::checkIntervalMs(), 60000);
+    QCOMPARE(app::seams::checkIntervalMs(), 60000);
     form3().checkShori->setText(caption);
     form1().Timer1->setInterval(intervalBefore);
     form2().Label1->setText(QStringLiteral("You have 2 e-Mail\r\n"));
@@ -244,10 +241,10 @@ void MenuTest::exitQuestionAnsweredYes()
     form3().終了_Click();
     QVERIFY(answer.seen.seen);
     QVERIFY(app::isEnding());
-    QCOMPARE(stored("checkbeep"), QStringLiteral("True"));
-    QCOMPARE(stored("user"), QStringLiteral("taro"));
-    QCOMPARE(stored("left"), QStringLiteral("600"));
-    QCOMPARE(stored("top"), QStringLiteral("900"));
+    QCOMPARE(storedValue(Store::Key::checkbeep), QStringLiteral("True"));
+    QCOMPARE(storedValue(Store::Key::user), QStringLiteral("taro"));
+    QCOMPARE(storedValue(Store::Key::left), QStringLiteral("600"));
+    QCOMPARE(storedValue(Store::Key::top), QStringLiteral("900"));
 
     // Whatever tries to save after that, the close handlers included, writes nothing.
     const QByteArray saved = testsupport::settingsFileBytes();
@@ -268,7 +265,7 @@ void MenuTest::sessionEndsWhileTheQuestionIsOpen()
     form3().終了_Click();
     QVERIFY(answer.seen.seen);
     QVERIFY(app::isEnding());
-    QCOMPARE(stored("shindou"), QStringLiteral("True"));
+    QCOMPARE(storedValue(Store::Key::shindou), QStringLiteral("True"));
 }
 
 void MenuTest::windowCommands_data()

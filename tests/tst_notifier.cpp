@@ -6,6 +6,7 @@
 #include "dialogs/form5.h"
 #include "docking/docking.h"
 #include "mailcheck/form1.h"
+#include "notifier/alerts.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
 #include "notifier/look.h"
@@ -33,13 +34,9 @@
 using notifier::Control;
 Q_DECLARE_METATYPE(notifier::Control)
 
-namespace {
+using testsupport::storedValue;
 
-QString stored(const QString& key)
-{
-    QSettings settings(Store::filePath(), QSettings::IniFormat);
-    return settings.value(QStringLiteral("setting/") + key).toString();
-}
+namespace {
 
 // Delivers a mouse event the way the window system would: to the topmost control under the point,
 // which passes on what it does not take.
@@ -99,6 +96,8 @@ class NotifierTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void blinkSequence();
+    void outcomeTexts();
     void initTestCase()
     {
         app::watchSessionEnd();
@@ -309,8 +308,8 @@ void NotifierTest::draggedPositionIsStoredInTwips()
     QCOMPARE(form2().pixelPosition(), QPoint(400, 300));
     int cancel = 0;
     form2().Form_Unload(cancel);
-    QCOMPARE(stored("left"), QStringLiteral("6000"));
-    QCOMPARE(stored("top"), QStringLiteral("4500"));
+    QCOMPARE(storedValue(Store::Key::left), QStringLiteral("6000"));
+    QCOMPARE(storedValue(Store::Key::top), QStringLiteral("4500"));
 }
 
 void NotifierTest::trailingLineBreakNeitherMovesNorDraws()
@@ -495,8 +494,8 @@ void NotifierTest::closeHandlers()
     QCOMPARE(cancel, 0);
     testsupport::clearSettingsFile();
     form2().Form_Unload(cancel);
-    QCOMPARE(stored("left"), QStringLiteral("450"));
-    QCOMPARE(stored("top"), QStringLiteral("675"));
+    QCOMPARE(storedValue(Store::Key::left), QStringLiteral("450"));
+    QCOMPARE(storedValue(Store::Key::top), QStringLiteral("675"));
     QCOMPARE(cancel, 0);
 }
 
@@ -505,8 +504,8 @@ void NotifierTest::closingTheWindowSavesAndEnds()
     form3().checkbeep->setChecked(true);
     form2().show();
     QVERIFY(form2().close());
-    QCOMPARE(stored("checkbeep"), QStringLiteral("True"));
-    QCOMPARE(stored("left"), QStringLiteral("5265"));
+    QCOMPARE(storedValue(Store::Key::checkbeep), QStringLiteral("True"));
+    QCOMPARE(storedValue(Store::Key::left), QStringLiteral("5265"));
     QVERIFY(app::isEnding());
 }
 
@@ -527,10 +526,10 @@ void NotifierTest::terminationSignalsSaveOnce()
     form2().show();
     std::raise(signal);
     QTRY_VERIFY(app::isEnding());
-    QCOMPARE(stored("shindou"), QStringLiteral("True"));
-    QCOMPARE(stored("server"), QStringLiteral("pop.example"));
-    QCOMPARE(stored("left"), QStringLiteral("1500"));
-    QCOMPARE(stored("top"), QStringLiteral("300"));
+    QCOMPARE(storedValue(Store::Key::shindou), QStringLiteral("True"));
+    QCOMPARE(storedValue(Store::Key::server), QStringLiteral("pop.example"));
+    QCOMPARE(storedValue(Store::Key::left), QStringLiteral("1500"));
+    QCOMPARE(storedValue(Store::Key::top), QStringLiteral("300"));
 
     // A second request, or the window closing afterwards, saves nothing more.
     form3().shindou->setChecked(false);
@@ -538,7 +537,42 @@ void NotifierTest::terminationSignalsSaveOnce()
     QTest::qWait(20);
     app::endSession();
     form2().close();
-    QCOMPARE(stored("shindou"), QStringLiteral("True"));
+    QCOMPARE(storedValue(Store::Key::shindou), QStringLiteral("True"));
+}
+
+void NotifierTest::blinkSequence()
+{
+    QCOMPARE(notifier::kBlinkSequence.size(), size_t(18));
+    int waits = 0;
+    double total = 0;
+    for (const notifier::BlinkStep& step : notifier::kBlinkSequence) {
+        QVERIFY(step.colourSlot == notifier::kBlinkColourA || step.colourSlot == notifier::kBlinkColourB);
+        if (step.wait > 0)
+            ++waits;
+        total += step.wait;
+    }
+    QCOMPARE(waits, 17);
+    QVERIFY(qAbs(total - 2.1) < 1e-9);
+    QCOMPARE(notifier::kBlinkSequence[8].colourSlot, notifier::kBlinkColourA);
+    QCOMPARE(notifier::kBlinkSequence[8].wait, 1.0);
+    QCOMPARE(notifier::kBlinkSequence[9].colourSlot, notifier::kBlinkColourA);
+    // The panel is left in blink colour B.
+    QCOMPARE(notifier::kBlinkSequence[16].colourSlot, notifier::kBlinkColourB);
+    QCOMPARE(notifier::kBlinkSequence[17].colourSlot, notifier::kBlinkColourB);
+    QCOMPARE(notifier::kBlinkSequence[17].wait, 0.0);
+}
+
+void NotifierTest::outcomeTexts()
+{
+    const QDateTime when(QDate(2026, 12, 7), QTime(10, 31, 5));
+    QCOMPARE(notifier::outcomeText(when, notifier::messagesText(QStringLiteral("3"))),
+             QStringLiteral("2026/12/07 10:31:05 3 messages"));
+    QCOMPARE(notifier::messagesText(QStringLiteral("1")), QStringLiteral("1 message"));
+    QCOMPARE(notifier::messagesText(QStringLiteral("0")), QStringLiteral("0 messages"));
+    QCOMPARE(notifier::detailText(QStringLiteral("-ERR [AUTH] Authentication failed.\r\n")),
+             QStringLiteral("-ERR [AUTH] Authentication failed."));
+    QCOMPARE(notifier::detailText(QString::fromLatin1("a\x01\x1b[31mb\tc\xff")), QStringLiteral("a[31mb c"));
+    QCOMPARE(notifier::detailText(QString(10000, QLatin1Char('e'))).size(), 120);
 }
 
 QTEST_MAIN(NotifierTest)

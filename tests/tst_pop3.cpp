@@ -21,10 +21,6 @@ private slots:
     void framingDoesNotDependOnChunks();
     void overlongLine_data();
     void overlongLine();
-    void blinkSequence();
-    void nextSecond_data();
-    void nextSecond();
-    void outcomeTexts();
 };
 
 void TestPop3::replyKinds_data()
@@ -260,61 +256,6 @@ void TestPop3::overlongLine()
         QVERIFY(framer.append("+OK\r\n"));
         QVERIFY(framer.hasLine());
     }
-}
-
-void TestPop3::blinkSequence()
-{
-    QCOMPARE(kBlinkSequence.size(), size_t(18));
-    int waits = 0;
-    double total = 0;
-    for (const BlinkStep& step : kBlinkSequence) {
-        QVERIFY(step.colourSlot == kBlinkColourA || step.colourSlot == kBlinkColourB);
-        if (step.wait > 0)
-            ++waits;
-        total += step.wait;
-    }
-    QCOMPARE(waits, 17);
-    QVERIFY(qAbs(total - 2.1) < 1e-9);
-    QCOMPARE(kBlinkSequence[8].colourSlot, kBlinkColourA);
-    QCOMPARE(kBlinkSequence[8].wait, 1.0);
-    QCOMPARE(kBlinkSequence[9].colourSlot, kBlinkColourA);
-    // The panel is left in blink colour B.
-    QCOMPARE(kBlinkSequence[16].colourSlot, kBlinkColourB);
-    QCOMPARE(kBlinkSequence[17].colourSlot, kBlinkColourB);
-    QCOMPARE(kBlinkSequence[17].wait, 0.0);
-}
-
-void TestPop3::nextSecond_data()
-{
-    QTest::addColumn<int>("msOfSecond");
-    QTest::addColumn<int>("delay");
-    QTest::newRow("at the boundary") << 0 << 1002;
-    QTest::newRow("just after a tick") << 2 << 1000;
-    QTest::newRow("mid second") << 500 << 502;
-    QTest::newRow("woken early") << 999 << 3;
-}
-
-void TestPop3::nextSecond()
-{
-    QFETCH(int, msOfSecond);
-    QFETCH(int, delay);
-    QCOMPARE(msUntilNextSecond(msOfSecond), delay);
-    // The tick lands in the next second, a few milliseconds in: the shown second is never stale.
-    const int landsAt = msOfSecond + delay;
-    QVERIFY(landsAt > 1000 && landsAt % 1000 < 10);
-}
-
-void TestPop3::outcomeTexts()
-{
-    const QDateTime when(QDate(2026, 12, 7), QTime(10, 31, 5));
-    QCOMPARE(outcomeText(when, messagesText(QStringLiteral("3"))),
-             QStringLiteral("2026/12/07 10:31:05 3 messages"));
-    QCOMPARE(messagesText(QStringLiteral("1")), QStringLiteral("1 message"));
-    QCOMPARE(messagesText(QStringLiteral("0")), QStringLiteral("0 messages"));
-    QCOMPARE(detailText(QStringLiteral("-ERR [AUTH] Authentication failed.\r\n")),
-             QStringLiteral("-ERR [AUTH] Authentication failed."));
-    QCOMPARE(detailText(QString::fromLatin1("a\x01\x1b[31mb\tc\xff")), QStringLiteral("a[31mb c"));
-    QCOMPARE(detailText(QString(10000, QLatin1Char('e'))).size(), 120);
 }
 
 QTEST_GUILESS_MAIN(TestPop3)

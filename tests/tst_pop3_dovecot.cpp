@@ -104,7 +104,7 @@ void TestPop3Dovecot::cleanupTestCase()
 void TestPop3Dovecot::init()
 {
     qunsetenv("VURK_TEST_TLS_PORT");
-    QDir(mailcheck::certsFolder()).removeRecursively();
+    QDir(Store::certsFolder()).removeRecursively();
     for (int i = 0; i < 4; ++i)
         form4().Colour[i]->setText(QStringLiteral("12500400"));
     Form1& f1 = form1();
@@ -133,10 +133,10 @@ QString TestPop3Dovecot::runCheck()
 void TestPop3Dovecot::startUpChecksAtOnceOnTheConfiguredPort()
 {
     unloadAllWindows();
-    Store::write(QStringLiteral("server"), QStringLiteral("127.0.0.1"));
-    Store::write(QStringLiteral("user"), QStringLiteral("vurk"));
-    Store::write(QStringLiteral("pass"), Encrypt::EncodePassword(QStringLiteral("secret")));
-    Store::write(QStringLiteral("port"), m_plainPort);
+    Store::write(Store::Key::server, QStringLiteral("127.0.0.1"));
+    Store::write(Store::Key::user, QStringLiteral("vurk"));
+    Store::write(Store::Key::pass, Encrypt::EncodePassword(QStringLiteral("secret")));
+    Store::write(Store::Key::port, m_plainPort);
     QVERIFY(Store::commit());
     const qsizetype logBefore = serverLog(QStringLiteral("plain")).size();
 
@@ -162,9 +162,9 @@ void TestPop3Dovecot::wrongPasswordIsLoginFailed()
 void TestPop3Dovecot::implicitTlsWithTrustedCertificate()
 {
     qputenv("VURK_TEST_TLS_PORT", m_tlsPort.toLatin1());
-    QVERIFY(QDir().mkpath(mailcheck::certsFolder()));
+    QVERIFY(QDir().mkpath(Store::certsFolder()));
     QVERIFY(QFile::copy(m_tmp.filePath(QStringLiteral("tls/cert.pem")),
-                        mailcheck::certsFolder() + QStringLiteral("/my-server.pem")));
+                        Store::certsFolder() + QStringLiteral("/my-server.pem")));
     form1().Text4->setText(m_tlsPort);
     QCOMPARE(runCheck(), QStringLiteral("5 messages"));
     QCOMPARE(form2().Label1->text(), QStringLiteral("You have 5 e-Mail\r\n"));

@@ -1,3 +1,4 @@
+#include "app/settingskeys.h"
 #include "scramble/encrypt.h"
 
 #include <QSet>
@@ -305,12 +306,12 @@ void TestScramble::storedFormSurvivesTheSettingsFile()
     const QString plain = tableInOrder() + QStringLiteral("~`日") + grinning;
     {
         QSettings settings(path, QSettings::IniFormat);
-        settings.setValue(QStringLiteral("setting/pass"), EncodePassword(plain));
+        settings.setValue(Store::Key::path(Store::Key::pass), EncodePassword(plain));
         settings.sync();
         QCOMPARE(settings.status(), QSettings::NoError);
     }
     QSettings settings(path, QSettings::IniFormat);
-    const QVariant value = settings.value(QStringLiteral("setting/pass"));
+    const QVariant value = settings.value(Store::Key::path(Store::Key::pass));
     QCOMPARE(value.typeId(), int(QMetaType::QString));
     QCOMPARE(DecodePassword(value.toString()), plain);
 }

@@ -64,7 +64,7 @@ private slots:
         QFETCH(int, storedLength);
         form1().Text3->setText(password);
         Module1::SaveSettings();
-        const QString stored = Store::read(QStringLiteral("pass"));
+        const QString stored = Store::read(Store::Key::pass);
         if (storedLength >= 0)
             QCOMPARE(stored.size(), storedLength);
         QVERIFY(password.isEmpty() || stored != password);
@@ -72,7 +72,7 @@ private slots:
 
         // The exit save stores the same scrambled form.
         Module1::SaveSettingsOnExit();
-        QCOMPARE(Store::read(QStringLiteral("pass")), stored);
+        QCOMPARE(Store::read(Store::Key::pass), stored);
 
         restart();
         QCOMPARE(form1().Text3->text(), password);
@@ -89,14 +89,14 @@ private slots:
         form5().txtAppMail->setText(QStringLiteral("never saved here"));
         Module1::SaveSettings();
 
-        QCOMPARE(Store::read("server"), QStringLiteral("pop.example.test"));
-        QCOMPARE(Store::read("user"), QStringLiteral(" user name "));
-        QCOMPARE(Store::read("port"), QStringLiteral("abc"));
-        QCOMPARE(Store::read("top"), QStringLiteral("1500"));
-        QCOMPARE(Store::read("left"), QStringLiteral("3000"));
-        QCOMPARE(Store::read("front"), QStringLiteral("True"));
-        QCOMPARE(Store::read("shindou"), QStringLiteral("False"));
-        QCOMPARE(Store::read("checkbeep"), QStringLiteral("True"));
+        QCOMPARE(Store::read(Store::Key::server), QStringLiteral("pop.example.test"));
+        QCOMPARE(Store::read(Store::Key::user), QStringLiteral(" user name "));
+        QCOMPARE(Store::read(Store::Key::port), QStringLiteral("abc"));
+        QCOMPARE(Store::read(Store::Key::top), QStringLiteral("1500"));
+        QCOMPARE(Store::read(Store::Key::left), QStringLiteral("3000"));
+        QCOMPARE(Store::read(Store::Key::front), QStringLiteral("True"));
+        QCOMPARE(Store::read(Store::Key::shindou), QStringLiteral("False"));
+        QCOMPARE(Store::read(Store::Key::checkbeep), QStringLiteral("True"));
         const QByteArray bytes = testsupport::settingsFileBytes();
         for (const char *key : {"mailer", "acolor1", "acolor2", "acolor3", "acolor4"})
             QVERIFY2(!bytes.contains(QByteArray("\n") + key + "="), key);
@@ -114,7 +114,7 @@ private slots:
         Module1::SaveSettingsOnExit();
         QVERIFY(form1().Text5->text().isEmpty());
         QVERIFY(form1().Text6->text().isEmpty());
-        QCOMPARE(Store::read("top"), QStringLiteral("150"));
+        QCOMPARE(Store::read(Store::Key::top), QStringLiteral("150"));
 
         Module1::SaveSettings();
         QCOMPARE(form1().Text5->text(), QStringLiteral("150"));
@@ -138,7 +138,7 @@ private slots:
         QFile blocker(folder);
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        Store::write(QStringLiteral("server"), QStringLiteral("x"));
+        Store::write(Store::Key::server, QStringLiteral("x"));
         QVERIFY(!Store::commit());
         Module1::SaveSettings(); // no crash, no hang
         QVERIFY(QFile::remove(folder));

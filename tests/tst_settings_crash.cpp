@@ -55,14 +55,6 @@ private:
         return child.*field >= atLeast;
     }
 
-    static QString stored(QSettings& settings, const char *key)
-    {
-        const QVariant value = settings.value(QStringLiteral("setting/") + QLatin1String(key));
-        if (value.typeId() == QMetaType::QStringList)
-            return value.toStringList().join(QLatin1Char(','));
-        return value.toString();
-    }
-
     // The generation the file holds, after checking that it is a whole one; -1 on failure.
     int generationInFile()
     {
@@ -88,17 +80,17 @@ private:
             qWarning("unparseable file:\n%s", bytes.constData());
             return -1;
         }
-        const int g = savestorm::generationOf(stored(settings, "server"));
+        const int g = savestorm::generationOf(testsupport::storedValue(settings, Store::Key::server));
         const savestorm::Generation want = savestorm::generation(g);
-        const QString got[] = {stored(settings, "server"),
-                               stored(settings, "user"),
-                               Encrypt::DecodePassword(stored(settings, "pass")),
-                               stored(settings, "port"),
-                               stored(settings, "top"),
-                               stored(settings, "left"),
-                               stored(settings, "front"),
-                               stored(settings, "shindou"),
-                               stored(settings, "checkbeep")};
+        const QString got[] = {testsupport::storedValue(settings, Store::Key::server),
+                               testsupport::storedValue(settings, Store::Key::user),
+                               Encrypt::DecodePassword(testsupport::storedValue(settings, Store::Key::pass)),
+                               testsupport::storedValue(settings, Store::Key::port),
+                               testsupport::storedValue(settings, Store::Key::top),
+                               testsupport::storedValue(settings, Store::Key::left),
+                               testsupport::storedValue(settings, Store::Key::front),
+                               testsupport::storedValue(settings, Store::Key::shindou),
+                               testsupport::storedValue(settings, Store::Key::checkbeep)};
         const QString expected[] = {want.server, want.user,  want.password, want.port,     want.top,
                                     want.left,   want.front, want.shindou,  want.checkbeep};
         for (int i = 0; i < 9; ++i) {

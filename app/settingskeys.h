@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QLatin1String>
+#include <QString>
+#include <array>
+
+// Every key of the settings store, named once. The file keeps them in one INI group.
+namespace Store::Key {
+
+inline constexpr QLatin1String group{"setting"};
+
+inline constexpr QLatin1String front{"front"};
+inline constexpr QLatin1String shindou{"shindou"};
+inline constexpr QLatin1String checkbeep{"checkbeep"};
+inline constexpr QLatin1String mailer{"mailer"};
+inline constexpr QLatin1String server{"server"};
+inline constexpr QLatin1String user{"user"};
+inline constexpr QLatin1String pass{"pass"};
+inline constexpr QLatin1String port{"port"};
+inline constexpr QLatin1String top{"top"};
+inline constexpr QLatin1String left{"left"};
+// Text, panel, blink A, blink B: the colour fields Colour(0) to Colour(3).
+inline constexpr std::array<QLatin1String, 4> colour{QLatin1String("acolor1"), QLatin1String("acolor2"),
+                                                     QLatin1String("acolor3"), QLatin1String("acolor4")};
+
+// All of them, in the order start-up reads them.
+inline constexpr std::array<QLatin1String, 14> all{front,     shindou,   checkbeep, mailer,   server,
+                                                   user,      pass,      port,      top,      left,
+                                                   colour[0], colour[1], colour[2], colour[3]};
+
+// The key as QSettings addresses it in the file.
+inline QString path(QLatin1String key)
+{
+    return QString(group) + QLatin1Char('/') + key;
+}
+
+} // namespace Store::Key
