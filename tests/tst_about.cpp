@@ -1,6 +1,7 @@
 #include "app/links.h"
 #include "app/windows.h"
 #include "dialogs/frmabout.h"
+#include "support/reset.h"
 #include "version.h"
 
 #include <QLabel>
@@ -9,11 +10,6 @@
 #include <QtTest>
 
 namespace {
-
-void destroyUnloaded()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 int aboutWindowCount()
 {
@@ -44,11 +40,7 @@ private slots:
         };
     }
 
-    void cleanup()
-    {
-        unloadAllWindows();
-        destroyUnloaded();
-    }
+    void cleanup() { testsupport::resetProgram(); }
 
     void titleVersionAndLogo();
     void secondOpeningShowsTheSameWindow();
@@ -105,7 +97,7 @@ void TestAbout::everyWayOfClosingDestroys()
         QTest::keyClick(first.data(), Qt::Key(key));
     QVERIFY(!first->isVisible());
     QVERIFY(!aboutWindowExists());
-    destroyUnloaded();
+    testsupport::destroyUnloaded();
     QVERIFY(!first);
 
     frmAbout& fresh = aboutWindow();

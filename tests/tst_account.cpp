@@ -11,6 +11,7 @@
 #include "mailcheck/winsock.h"
 #include "notifier/form2.h"
 #include "scramble/encrypt.h"
+#include "support/reset.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -64,7 +65,7 @@ void TestAccount::init()
 
 void TestAccount::cleanup()
 {
-    unloadAllWindows();
+    testsupport::resetProgram();
 }
 
 void TestAccount::fillAccount()

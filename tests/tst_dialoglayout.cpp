@@ -4,6 +4,7 @@
 #include "dialogs/form4.h"
 #include "dialogs/form5.h"
 #include "dialogs/frmabout.h"
+#include "support/reset.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -33,11 +34,7 @@ class TestDialogLayout : public QObject {
 private slots:
     void init() { QFile::remove(Store::filePath()); }
 
-    void cleanup()
-    {
-        Store::discardPending();
-        unloadAllWindows();
-    }
+    void cleanup() { testsupport::resetProgram(); }
 
     void frame_data();
     void frame();

@@ -1,4 +1,5 @@
 #include "docking/docking.h"
+#include "support/reset.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -59,7 +60,7 @@ class TestDocking : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { resetDockingState(); }
+    void init() { testsupport::resetProgram(); }
 
     void movingStep_data();
     void movingStep();

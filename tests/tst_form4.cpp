@@ -4,6 +4,7 @@
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "notifier/form2.h"
+#include "support/reset.h"
 #include "support/settingsfile.h"
 
 #include <QColorDialog>
@@ -95,11 +96,7 @@ private slots:
         startWith({"1", "2", "3", "4"});
     }
 
-    void cleanup()
-    {
-        Store::discardPending();
-        unloadAllWindows();
-    }
+    void cleanup() { testsupport::resetProgram(); }
 
     void pickThenCancel_data();
     void pickThenCancel();

@@ -2,6 +2,7 @@
 #include "app/textbox.h"
 #include "app/windows.h"
 #include "dialogs/form5.h"
+#include "support/reset.h"
 #include "support/settingsfile.h"
 
 #include <QFile>
@@ -21,11 +22,6 @@ void storeMailer(const QString& path)
     QVERIFY(Store::commit());
 }
 
-void destroyUnloaded()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 } // namespace
 
 // The mail program dialog: OK stores, cancel only hides, the close box destroys the field.
@@ -39,12 +35,7 @@ private slots:
         storeMailer(QStringLiteral("/usr/bin/old-mailer"));
     }
 
-    void cleanup()
-    {
-        Store::discardPending();
-        unloadAllWindows();
-        destroyUnloaded();
-    }
+    void cleanup() { testsupport::resetProgram(); }
 
     void okStoresTheTextAsTyped_data();
     void okStoresTheTextAsTyped();
@@ -95,7 +86,7 @@ void TestForm5::closeBoxDestroysTheField()
     dialog->show();
     QVERIFY(dialog->close());
     QVERIFY(!form5Exists());
-    destroyUnloaded();
+    testsupport::destroyUnloaded();
     QVERIFY(!dialog);
 
     QVERIFY(form5().txtAppMail->text().isEmpty());

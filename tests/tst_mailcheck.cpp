@@ -10,6 +10,7 @@
 #include "mailcheck/winsock.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
+#include "support/reset.h"
 
 #include <QAction>
 #include <QLabel>
@@ -201,7 +202,7 @@ void TestMailCheck::prepareWindows()
 
 void TestMailCheck::cleanup()
 {
-    unloadAllWindows();
+    testsupport::resetProgram();
 }
 
 QString TestMailCheck::runCheck(FakeServer *server, bool viaTick)

@@ -15,6 +15,7 @@
 #include "notifier/form3.h"
 #include "support/ending.h"
 #include "support/messageboxes.h"
+#include "support/reset.h"
 #include "support/settingsfile.h"
 
 #include <QAction>
@@ -62,11 +63,7 @@ private slots:
 
     void init() { testsupport::clearSettingsFile(); }
 
-    void cleanup()
-    {
-        unloadAllWindows();
-        testsupport::resetEnding();
-    }
+    void cleanup() { testsupport::resetProgram(); }
 
     void items_data();
     void items();

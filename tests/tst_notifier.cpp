@@ -14,6 +14,7 @@
 #include "notifier/rules.h"
 #include "support/ending.h"
 #include "support/messageboxes.h"
+#include "support/reset.h"
 #include "support/settingsfile.h"
 
 #include <QAction>
@@ -104,18 +105,13 @@ private slots:
         app::startUpFinished();
     }
 
-    void init()
-    {
-        testsupport::clearSettingsFile();
-        Docking::resetDockingState();
-    }
+    void init() { testsupport::clearSettingsFile(); }
 
     void cleanup()
     {
         if (form2Exists() && form3().mnufile->isVisible())
             form3().mnufile->hide();
-        unloadAllWindows();
-        testsupport::resetEnding();
+        testsupport::resetProgram();
     }
 
     void pressAndClickRules_data();

@@ -8,6 +8,7 @@
 #include "mailcheck/winsock.h"
 #include "notifier/form2.h"
 #include "scramble/encrypt.h"
+#include "support/reset.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,7 +118,7 @@ void TestPop3Dovecot::init()
 
 void TestPop3Dovecot::cleanup()
 {
-    unloadAllWindows();
+    testsupport::resetProgram();
 }
 
 QString TestPop3Dovecot::runCheck()

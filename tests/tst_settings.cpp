@@ -7,6 +7,7 @@
 #include "mailcheck/form1.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
+#include "support/reset.h"
 #include "support/settingsfile.h"
 
 #include <QAction>
@@ -43,11 +44,7 @@ private slots:
         QVERIFY(Module1::Main());
     }
 
-    void cleanup()
-    {
-        unloadAllWindows();
-        popState.clear();
-    }
+    void cleanup() { testsupport::resetProgram(); }
 
     void passwordRoundTrip_data()
     {

@@ -5,6 +5,7 @@
 #include "mailcheck/form1.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
+#include "support/reset.h"
 #include "support/settingsfile.h"
 
 #include <QAction>
@@ -43,11 +44,7 @@ private:
     }
 
 private slots:
-    void cleanup()
-    {
-        unloadAllWindows();
-        popState.clear();
-    }
+    void cleanup() { testsupport::resetProgram(); }
 
     void startsAndSavesWhatItShows_data()
     {

@@ -8,6 +8,7 @@
 #include "mailcheck/form1.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
+#include "support/reset.h"
 #include "support/settingsfile.h"
 
 #include <QAction>
@@ -46,11 +47,7 @@ private:
     bool m_existed = false;
 
 private slots:
-    void cleanup()
-    {
-        unloadAllWindows();
-        popState.clear();
-    }
+    void cleanup() { testsupport::resetProgram(); }
 
     void emptyStore()
     {

@@ -2,6 +2,7 @@
 #include "app/windows.h"
 #include "mailcheck/form1.h"
 #include "notifier/form3.h"
+#include "support/reset.h"
 
 #include <QAction>
 #include <QFile>
@@ -37,7 +38,7 @@ private slots:
         form3().checkShori_Click();
         form1().Command1_Click();
         QCOMPARE(takeLines(), QByteArray("Check Stop\n\nNot Found e-Mail\nPlease check a account\n"));
-        unloadAllWindows();
+        testsupport::resetProgram();
     }
 
 private:

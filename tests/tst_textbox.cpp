@@ -5,6 +5,7 @@
 #include "dialogs/form4.h"
 #include "dialogs/form5.h"
 #include "mailcheck/form1.h"
+#include "support/reset.h"
 #include "support/settingsfile.h"
 
 #include <QLineEdit>
@@ -16,7 +17,7 @@ class TestTextBox : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { unloadAllWindows(); }
+    void cleanup() { testsupport::resetProgram(); }
 
     void textMovesIntoTheLineEdit()
     {

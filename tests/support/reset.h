@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/settingsstore.h"
+#include "app/windows.h"
+#include "docking/docking.h"
+#include "mailcheck/form1.h"
+#include "support/ending.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace testsupport {
+
+// Deletes the windows the program has unloaded and left for the event loop to delete.
+inline void destroyUnloaded()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Back to a program that has not started, between two tests: no windows, no save waiting, no
+// conversation, no docking state, no end under way.
+inline void resetProgram()
+{
+    Store::discardPending();
+    unloadAllWindows();
+    destroyUnloaded();
+    popState.clear();
+    Docking::resetDockingState();
+    resetEnding();
+}
+
+} // namespace testsupport
