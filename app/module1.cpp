@@ -62,6 +62,7 @@ void savePositionAndSwitches()
     Store::write(Store::Key::front, app::boolToText(form3().mnufont->isChecked()));
     Store::write(Store::Key::shindou, app::boolToText(form3().shindou->isChecked()));
     Store::write(Store::Key::checkbeep, app::boolToText(form3().checkbeep->isChecked()));
+    Store::write(Store::Key::notify, app::boolToText(form3().checknotify->isChecked()));
     Store::commit();
     form1().Winsock1->Close();
 }
@@ -78,6 +79,7 @@ bool Main()
     readSwitch(stored, Store::Key::front, form3().mnufont);
     readSwitch(stored, Store::Key::shindou, form3().shindou);
     readSwitch(stored, Store::Key::checkbeep, form3().checkbeep);
+    readSwitch(stored, Store::Key::notify, form3().checknotify);
     form5().txtAppMail->setText(stored.read(Store::Key::mailer));
 
     Form1& f1 = form1();

@@ -12,6 +12,8 @@
 #include "mailcheck/timer.h"
 #include "mailcheck/winsock.h"
 #include "notifier/alerts.h"
+#include "notifier/desktopnotice.h"
+#include "notifier/eventsound.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
 #include "notifier/rules.h"
@@ -104,7 +106,8 @@ Form1::Form1()
     Timer3 = new Timer(1000, true, this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setAlignedToSeconds(true);
-    m_beeper = [] { QApplication::beep(); };
+    m_beeper = [] { notifier::eventSound().play(); };
+    m_notice = new notifier::DesktopNotice(this);
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -114,6 +117,8 @@ Form1::Form1()
     connect(Timer1, &Timer::tick, this, &Form1::Timer1_Timer);
     connect(Timer2, &Timer::tick, this, &Form1::Timer2_Timer);
     connect(Timer3, &Timer::tick, this, &Form1::Timer3_Timer);
+    // Choosing the notification does what the notifier's corner button does.
+    connect(m_notice, &notifier::DesktopNotice::defaultAction, this, [] { form2().Command1_Click(); });
 }
 
 Form1::~Form1() = default;
@@ -262,6 +267,12 @@ void Form1::startCheck()
     Winsock1->Connect(Text1->text(), mailcheck::portFromText(Text4->text()));
 }
 
+void Form1::recheck()
+{
+    Timer1->setInterval(Timer1->interval());
+    Timer1_Timer();
+}
+
 void Form1::WaitSeconds(double seconds)
 {
     if (!(seconds > 0))
@@ -319,6 +330,7 @@ void Form1::showMailCount()
         Winsock1->Close();
         const QString outcome = notifier::messagesText(mailCount);
         form2().showResult(QStringLiteral("Not Found e-Mail"), outcome, form4().Colour[1]->text());
+        noticeCount();
         emit checkFinished(outcome);
         return;
     }
@@ -332,6 +344,7 @@ void Form1::showMailCount()
             m_beeper();
         lastCount = mailCount;
     }
+    noticeCount();
     const bool shake = form3().shindou->isChecked();
     Timer2->setEnabled(shake);
     if (!shake)
@@ -341,6 +354,11 @@ void Form1::showMailCount()
     notifier::blink(
         form2(), [](int slot) { return form4().Colour[slot]->text(); }, [this](double s) { WaitSeconds(s); });
     emit checkFinished(outcome);
+}
+
+void Form1::noticeCount()
+{
+    m_notice->countRead(mailCount, form3().checknotify->isChecked(), Text2->text(), Text1->text());
 }
 
 void Form1::endCheck(const QString& result, const QString& detail)

@@ -9,6 +9,9 @@ class QPushButton;
 class TextBox;
 class Timer;
 class Winsock;
+namespace notifier {
+class DesktopNotice;
+}
 
 // The state of the POP3 conversation, shared by start-up, the check tick and the data handler.
 extern QString popState;
@@ -65,10 +68,13 @@ public:
     // Starts one check: the conversation state back to "connect", the old connection dropped and a
     // new one to the server and port in the fields. Start-up and the check tick both use it.
     void startCheck();
+    // A check out of turn (after a resume, when the network is back); the next tick follows a whole
+    // period later.
+    void recheck();
     // Returns after at least that many seconds, handling events meanwhile.
     void WaitSeconds(double seconds);
 
-    // What a beep does; tests count them instead.
+    // What a beep does (the desktop's event sound); tests count them instead.
     void setBeeper(std::function<void()> beeper) { m_beeper = std::move(beeper); }
 
 signals:
@@ -84,8 +90,10 @@ private:
     bool sendLine(const QString& command, const QString& value);
     void showMailCount();
     void endCheck(const QString& result, const QString& detail);
+    void noticeCount();
 
     std::function<void()> m_beeper;
+    notifier::DesktopNotice *m_notice;
     bool m_shaking = false;
     bool m_shakeAgain = false;
 };
