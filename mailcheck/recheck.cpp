@@ -6,6 +6,10 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <QElapsedTimer>
 
 namespace mailcheck {
@@ -13,6 +17,9 @@ namespace mailcheck {
 namespace {
 
 const QString kLogin = QStringLiteral("org.freedesktop.login1");
+const QString kNetworkManager = QStringLiteral("org.freedesktop.NetworkManager");
+const QString kNetworkManagerPath = QStringLiteral("/org/freedesktop/NetworkManager");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 
 } // namespace
 
@@ -31,6 +38,26 @@ qint64 RecheckRate::wait() const
 void RecheckRate::ran()
 {
     m_last = m_clock();
+}
+
+QNetworkInformation::Reachability reachabilityFromNetworkManager(uint state)
+{
+    using R = QNetworkInformation::Reachability;
+    // NM_STATE_*: asleep 10, disconnected 20, disconnecting 30, connecting 40, connected local 50,
+    // site 60, global 70.
+    switch (state) {
+    case 20:
+    case 30:
+        return R::Disconnected;
+    case 50:
+        return R::Local;
+    case 60:
+        return R::Site;
+    case 70:
+        return R::Online;
+    default:
+        return R::Unknown;
+    }
 }
 
 bool networkCameBack(QNetworkInformation::Reachability before, QNetworkInformation::Reachability now)
@@ -54,16 +81,24 @@ RecheckWatch::RecheckWatch(std::function<bool()> checking, std::function<void()>
 void RecheckWatch::start()
 {
     QDBusConnection system = QDBusConnection::systemBus();
-    if (system.isConnected())
-        system.connect(kLogin, QStringLiteral("/org/freedesktop/login1"),
-                       QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
-                       this, SLOT(onPrepareForSleep(bool)));
-    // NetworkManager where it runs; it has the most to tell, so it is taken before the others.
-    if (!QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability))
+    if (!system.isConnected())
         return;
-    QNetworkInformation *network = QNetworkInformation::instance();
-    m_reachability = network->reachability();
-    connect(network, &QNetworkInformation::reachabilityChanged, this, &RecheckWatch::onReachability);
+    system.connect(kLogin, QStringLiteral("/org/freedesktop/login1"),
+                   QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
+                   SLOT(onPrepareForSleep(bool)));
+    system.connect(kNetworkManager, kNetworkManagerPath, kProperties, QStringLiteral("PropertiesChanged"),
+                   this, SLOT(onNetworkProperties(QString, QVariantMap, QStringList)));
+    // The state now, so that only a change to online counts.
+    QDBusMessage ask = QDBusMessage::createMethodCall(kNetworkManager, kNetworkManagerPath, kProperties,
+                                                      QStringLiteral("Get"));
+    ask << kNetworkManager << QStringLiteral("State");
+    auto *answer = new QDBusPendingCallWatcher(system.asyncCall(ask), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        const QDBusPendingReply<QDBusVariant> reply = *call;
+        if (!reply.isError() && !m_stateChanged)
+            m_reachability = reachabilityFromNetworkManager(reply.value().variant().toUInt());
+    });
 }
 
 void RecheckWatch::request()
@@ -85,6 +120,16 @@ void RecheckWatch::onPrepareForSleep(bool start)
     // False: the machine has just woken up.
     if (!start)
         request();
+}
+
+void RecheckWatch::onNetworkProperties(const QString& interface, const QVariantMap& changed,
+                                       const QStringList&)
+{
+    const auto state = changed.constFind(QStringLiteral("State"));
+    if (interface != kNetworkManager || state == changed.constEnd())
+        return;
+    m_stateChanged = true;
+    onReachability(reachabilityFromNetworkManager(state->toUInt()));
 }
 
 void RecheckWatch::onReachability(QNetworkInformation::Reachability now)

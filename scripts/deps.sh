@@ -5,7 +5,9 @@ VURK_PACKAGES="cmake ninja-build g++ pkgconf qt6-base-dev libxcb1-dev libfontcon
   xvfb xauth openbox xdotool x11-utils imagemagick fonts-noto-cjk
   dovecot-core dovecot-pop3d openssl python3
   clang libclang-rt-14-dev
-  desktop-file-utils appstream dpkg-dev fakeroot file man-db"
+  desktop-file-utils appstream dpkg-dev fakeroot file man-db
+  libcanberra-dev libcanberra-pulse sound-theme-freedesktop
+  pulseaudio pulseaudio-utils dunst dbus-daemon dbus-bin python3-dbus python3-gi"
 
 vurk_missing_packages() {
     local missing="" p

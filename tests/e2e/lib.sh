@@ -6,6 +6,9 @@ E2E_PIDS=()
 E2E_TMP=$(mktemp -d /tmp/vurk-e2e.XXXXXX)
 export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# The sound server a test starts (e2e_start_pulse), or none: named, so that the client library never
+# starts one of its own that no test would stop.
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
 export HOME="$E2E_TMP/home"
 mkdir -p "$HOME"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM

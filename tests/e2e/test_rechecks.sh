@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks out of turn: the network coming back (NetworkManager's state through Qt's backend) and the
+# Checks out of turn: the network coming back (NetworkManager's State) and the
 # machine resuming (logind's PrepareForSleep(false)) each bring the next check's bytes to the POP3
 # server within a second, not a minute later; a second reason within 10 s waits until they are over;
 # with checking stopped in the menu nothing is checked. logind and NetworkManager are a test process
@@ -28,8 +28,8 @@ printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro\npass=pg4{vRtyj\n' "$(ca
 pid=$!
 e2e_track $pid
 id=$(e2e_wait_window "Vurk_メールチェッカー")
-e2e_until 10 grep -q "^GetAll org.freedesktop.NetworkManager" "$E2E_TMP/system.log" ||
-    e2e_fail "the network backend never asked NetworkManager"
+e2e_until 10 grep -q "^Get org.freedesktop.NetworkManager State" "$E2E_TMP/system.log" ||
+    e2e_fail "NetworkManager was never asked"
 e2e_until 10 grep -q "^end 1 " "$E2E_TMP/pop3.log" || e2e_fail "no check at start-up"
 
 checks() { grep -c "^conn " "$E2E_TMP/pop3.log" || true; }

@@ -10,7 +10,7 @@ either name:
     Resume()        logind's PrepareForSleep(false)
     State(u state)  NetworkManager's new State (70: connected, global), sent as PropertiesChanged
 
-It writes one line per event to LOG ("ready", "GetAll INTERFACE", "resume", "state N") and ends on
+It writes one line per event to LOG ("ready", "Get INTERFACE NAME", "resume", "state N") and ends on
 SIGTERM or after LIFETIME seconds (120).
 """
 import signal
@@ -40,25 +40,17 @@ class Login(dbus.service.Object):
 class NetworkManager(dbus.service.Object):
     def __init__(self, bus, path):
         super().__init__(bus, path)
-        self.props = {"State": dbus.UInt32(20), "Connectivity": dbus.UInt32(1)}
-
-    @dbus.service.method(PROPERTIES, in_signature="s", out_signature="a{sv}")
-    def GetAll(self, interface):
-        log("GetAll " + interface)
-        return dbus.Dictionary(self.props if interface == NM else {}, signature="sv")
+        self.props = {"State": dbus.UInt32(20)}
 
     @dbus.service.method(PROPERTIES, in_signature="ss", out_signature="v")
     def Get(self, interface, name):
+        log("Get %s %s" % (interface, name))
         if interface != NM or name not in self.props:
             raise dbus.exceptions.DBusException("no such property", name="org.freedesktop.DBus.Error.InvalidArgs")
         return self.props[name]
 
     @dbus.service.signal(PROPERTIES, signature="sa{sv}as")
     def PropertiesChanged(self, interface, changed, invalidated):
-        pass
-
-    @dbus.service.signal(NM, signature="u")
-    def StateChanged(self, state):
         pass
 
 
@@ -78,7 +70,6 @@ class Test(dbus.service.Object):
         self.nm.props["State"] = dbus.UInt32(state)
         self.nm.PropertiesChanged(NM, dbus.Dictionary({"State": dbus.UInt32(state)}, signature="sv"),
                                   dbus.Array([], signature="s"))
-        self.nm.StateChanged(dbus.UInt32(state))
 
 
 def main():
