@@ -61,6 +61,19 @@ QString noticeBody(const QString& account, const QString& server, bool markup)
     return markup ? body.toHtmlEscaped() : body;
 }
 
+QDBusMessage noticeMessage(uint replaces, const QString& count, const QString& body)
+{
+    QVariantMap hints;
+    hints.insert(QStringLiteral("desktop-entry"), kDesktopEntry);
+    hints.insert(QStringLiteral("category"), QStringLiteral("email.arrived"));
+    QDBusMessage message = call(QStringLiteral("Notify"));
+    // Timeout -1: as long as the server keeps notifications.
+    message << QStringLiteral("Vurk_メールチェッカー") << replaces << kDesktopEntry
+            << QStringLiteral("You have ") + count + QStringLiteral(" e-Mail") << body
+            << QStringList{kDefaultAction, QStringLiteral("メーラーを起動する")} << hints << qint32(-1);
+    return message;
+}
+
 DesktopNotice::DesktopNotice(QObject *parent) : QObject(parent) {}
 
 DesktopNotice::~DesktopNotice() = default;
@@ -151,14 +164,8 @@ void DesktopNotice::askCapabilities()
 
 void DesktopNotice::send(const Request& request)
 {
-    QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), kDesktopEntry);
-    hints.insert(QStringLiteral("category"), QStringLiteral("email.arrived"));
-    QDBusMessage message = call(QStringLiteral("Notify"));
-    message << QStringLiteral("Vurk_メールチェッカー") << m_id << kDesktopEntry
-            << QStringLiteral("You have ") + request.count + QStringLiteral(" e-Mail")
-            << noticeBody(request.account, request.server, m_markup)
-            << QStringList{kDefaultAction, QStringLiteral("メーラーを起動する")} << hints << qint32(-1);
+    const QDBusMessage message =
+        noticeMessage(m_id, request.count, noticeBody(request.account, request.server, m_markup));
     m_inFlight = true;
     auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotice::sent);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <optional>
 
+class QDBusMessage;
 class QDBusPendingCallWatcher;
 
 namespace notifier {
@@ -18,6 +19,9 @@ NoticeStep noticeStep(const QString& previous, const QString& count, bool on);
 
 // The notification's body, the account and its server; escaped where the server reads markup.
 QString noticeBody(const QString& account, const QString& server, bool markup);
+
+// The Notify call for count messages, replacing the notification replaces (0: none).
+QDBusMessage noticeMessage(uint replaces, const QString& count, const QString& body);
 
 // The new-mail notification in the desktop's notification centre (org.freedesktop.Notifications over
 // the session bus). The bus is reached at the first notification, never at start-up. Each new one
