@@ -66,22 +66,34 @@ EventSound::~EventSound()
 
 SoundOutcome EventSound::play()
 {
+    // A context that worked before may have lost its server (restarted, say): one try with a new one.
+    const bool reused = m_ca && m_ca->context;
+    int rc = playOnce();
+    if (reused && rc != CA_SUCCESS && rc != CA_ERROR_NOTFOUND && rc != CA_ERROR_DISABLED)
+        rc = playOnce();
+    if (rc == CA_SUCCESS)
+        return SoundOutcome::Played;
+    if (rc == CA_ERROR_DISABLED)
+        return SoundOutcome::Silenced;
+    return ringXBell(m_failure);
+}
+
+int EventSound::playOnce()
+{
     if (!open())
-        return ringXBell(m_failure);
+        return CA_ERROR_NOTAVAILABLE;
     int rc = m_ca->play(m_ca->context, 0, CA_PROP_EVENT_ID, kMailEvent, CA_PROP_EVENT_DESCRIPTION,
                         "New e-Mail", nullptr);
     if (rc == CA_ERROR_NOTFOUND)
         rc = m_ca->play(m_ca->context, 0, CA_PROP_EVENT_ID, kBellEvent, CA_PROP_EVENT_DESCRIPTION,
                         "New e-Mail", nullptr);
-    if (rc == CA_SUCCESS)
-        return SoundOutcome::Played;
-    if (rc == CA_ERROR_DISABLED)
-        return SoundOutcome::Silenced;
-    const QByteArray why = m_ca->error(rc);
-    // No server, or it went away: the next beep connects afresh, so a server started later is used.
+    if (rc == CA_SUCCESS || rc == CA_ERROR_DISABLED)
+        return rc;
+    m_failure = m_ca->error(rc);
+    // No server, or it went away: the next try connects afresh, so a server started later is used.
     if (rc != CA_ERROR_NOTFOUND)
         m_ca->close();
-    return ringXBell(why);
+    return rc;
 }
 
 bool EventSound::open()

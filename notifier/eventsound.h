@@ -30,6 +30,8 @@ public:
 
 private:
     struct Canberra;
+    // A libcanberra result; m_failure says why when it is not a success.
+    int playOnce();
     bool open();
     SoundOutcome ringXBell(const QByteArray& why);
 
