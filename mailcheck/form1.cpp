@@ -145,11 +145,18 @@ void Form1::Command1_Click()
 
 bool Form1::accountComplete() const
 {
-    for (const TextBox *field : {Text1, Text2, Text3, Text4}) {
+    return missingField().isEmpty();
+}
+
+QString Form1::missingField() const
+{
+    const std::pair<const TextBox *, QString> fields[] = {
+        {Text1, tr("server")}, {Text2, tr("account name")}, {Text3, tr("password")}, {Text4, tr("port")}};
+    for (const auto& [field, name] : fields) {
         if (field->text().isEmpty())
-            return false;
+            return name;
     }
-    return true;
+    return {};
 }
 
 void Form1::Command2_Click()
@@ -256,10 +263,19 @@ void Form1::startCheck()
 {
     popState = kConnect;
     Winsock1->Close();
-    // No server, no attempt: the result line keeps asking for an account.
-    if (Text1->text().isEmpty())
+    // Nothing goes out for an account that is not filled in, and no password to a port nobody
+    // meant: an unreadable port must not quietly become plain 110.
+    const QString missing = missingField();
+    const std::optional<int> port = mailcheck::portFromText(Text4->text());
+    if (!missing.isEmpty() || !port) {
+        const QString why = !missing.isEmpty()
+                                ? tr("the %1 is empty").arg(missing)
+                                : tr("the port \"%1\" is not a number from 1 to 65535").arg(Text4->text());
+        form2().showResult(QStringLiteral("Please check a account"),
+                           QStringLiteral("Please check a account: ") + notifier::detailText(why));
         return;
-    Winsock1->Connect(Text1->text(), mailcheck::portFromText(Text4->text()));
+    }
+    Winsock1->Connect(mailcheck::hostFromText(Text1->text()), *port);
 }
 
 void Form1::WaitSeconds(double seconds)

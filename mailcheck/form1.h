@@ -61,9 +61,12 @@ public:
 
     // Server, account name, password and port are all filled in.
     bool accountComplete() const;
+    // The first of them that is empty, by name; empty when none is.
+    QString missingField() const;
 
     // Starts one check: the conversation state back to "connect", the old connection dropped and a
-    // new one to the server and port in the fields. Start-up and the check tick both use it.
+    // new one to the server and port in the fields. Start-up and the check tick both use it. An
+    // incomplete account or an unreadable port connects nowhere and says so.
     void startCheck();
     // Returns after at least that many seconds, handling events meanwhile.
     void WaitSeconds(double seconds);

@@ -46,14 +46,24 @@ bool containsLineBreak(const QString& text)
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 
-int portFromText(const QString& text)
+std::optional<int> portFromText(const QString& text)
 {
-    const QString trimmed = text.trimmed();
+    const QString trimmed = text.normalized(QString::NormalizationForm_KC).trimmed();
     bool allDigits = !trimmed.isEmpty() && trimmed.size() <= 5;
     for (const QChar c : trimmed)
         allDigits = allDigits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
     const int port = allDigits ? trimmed.toInt() : 0;
-    return port >= 1 && port <= 65535 ? port : 110;
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return port;
+}
+
+QString hostFromText(const QString& text)
+{
+    if (text.size() > 2 && text.startsWith(QLatin1Char('[')) && text.endsWith(QLatin1Char(']')) &&
+        text.contains(QLatin1Char(':')))
+        return text.mid(1, text.size() - 2);
+    return text;
 }
 
 bool LineFramer::append(const QByteArray& bytes)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // The arithmetic and parsing of one mail check, kept apart from the windows so it can be tested alone.
 namespace mailcheck {
@@ -22,8 +23,12 @@ QString countFromText(const QString& text);
 // An account name or password that would split a command into two.
 bool containsLineBreak(const QString& text);
 
-// The port a check connects to: the port field when it holds a whole number 1 to 65535, else 110.
-int portFromText(const QString& text);
+// The port a check connects to: the whole number 1 to 65535 the port field holds, blanks around it
+// and full-width digits (what a Japanese input method types) allowed; nothing when it holds none.
+std::optional<int> portFromText(const QString& text);
+
+// The host to connect to: an IPv6 literal as users write it in a URL, "[::1]", without its brackets.
+QString hostFromText(const QString& text);
 
 // Cuts received bytes into lines that end in LF (CR LF preferred). Memory stays bounded: a line
 // longer than the limit before its LF is never kept, and from then on nothing is.

@@ -33,9 +33,12 @@ const char *const kColours[4] = {"0", "12500400", "16304788", "16737380"};
 class FakeServer : public QObject {
     Q_OBJECT
 public:
-    FakeServer()
+    explicit FakeServer(const QHostAddress& address = QHostAddress::LocalHost)
     {
-        QVERIFY2(m_server.listen(QHostAddress::LocalHost, 0), "cannot listen on loopback");
+        if (!m_server.listen(address, 0)) {
+            QVERIFY2(address != QHostAddress::LocalHost, "cannot listen on loopback");
+            return;
+        }
         m_port = m_server.serverPort();
         connect(&m_server, &QTcpServer::newConnection, this, &FakeServer::accept);
         greeting = {"+OK fake ready\r\n"};
@@ -53,6 +56,7 @@ public:
     }
 
     quint16 port() const { return m_port; }
+    bool listening() const { return m_server.isListening(); }
     void stopListening() { m_server.close(); }
 
     QList<QByteArray> greeting;
@@ -153,7 +157,9 @@ private slots:
     void overlongLine();
     void connectionFailures_data();
     void connectionFailures();
-    void emptyServerMakesNoAttempt();
+    void incompleteAccountConnectsNowhere_data();
+    void incompleteAccountConnectsNowhere();
+    void portAndHostAsUsersWriteThem();
     void lineBreakInAccountIsNeverSent_data();
     void lineBreakInAccountIsNeverSent();
     void arrivalsAfterQuitChangeNothing();
@@ -397,12 +403,43 @@ void TestMailCheck::connectionFailures()
     QVERIFY(form2().toolTip().contains(QStringLiteral("Connection failed: ")));
 }
 
-void TestMailCheck::emptyServerMakesNoAttempt()
+void TestMailCheck::incompleteAccountConnectsNowhere_data()
 {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("no server") << "Text1"
+                               << ""
+                               << "the server is empty";
+    QTest::newRow("no account name") << "Text2"
+                                     << ""
+                                     << "the account name is empty";
+    QTest::newRow("no password") << "Text3"
+                                 << ""
+                                 << "the password is empty";
+    QTest::newRow("no port") << "Text4"
+                             << ""
+                             << "the port is empty";
+    QTest::newRow("port in letters") << "Text4"
+                                     << "pop3s"
+                                     << "the port \"pop3s\" is not a number";
+    QTest::newRow("port zero") << "Text4"
+                               << "0"
+                               << "the port \"0\" is not a number";
+    QTest::newRow("port too high") << "Text4"
+                                   << "99500"
+                                   << "the port \"99500\" is not a number";
+}
+
+void TestMailCheck::incompleteAccountConnectsNowhere()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, why);
     FakeServer server;
-    f1().Text1->clear();
     f1().Text4->setText(QString::number(server.port()));
-    form2().Label1->setText(QStringLiteral("Please check a account"));
+    f1().findChild<TextBox *>(field)->setText(text);
+    form2().Label1->setText(QStringLiteral("You have 9 e-Mail\r\n"));
     QSignalSpy finished(&f1(), &Form1::checkFinished);
     f1().Timer1_Timer();
     f1().startCheck();
@@ -410,7 +447,29 @@ void TestMailCheck::emptyServerMakesNoAttempt()
     QVERIFY(!finished.wait(300));
     QCOMPARE(server.connections, 0);
     QCOMPARE(form2().Label1->text(), QStringLiteral("Please check a account"));
+    QVERIFY2(form2().toolTip().contains(why), qPrintable(form2().toolTip()));
     QCOMPARE(popState, QStringLiteral("connect"));
+}
+
+// What a Japanese input method types, and an address written as in a URL, reach the server.
+void TestMailCheck::portAndHostAsUsersWriteThem()
+{
+    FakeServer server;
+    QString fullWidth;
+    for (const QChar digit : QString::number(server.port()))
+        fullWidth += QChar(digit.unicode() - u'0' + 0xFF10);
+    f1().Text4->setText(QStringLiteral("\u3000") + fullWidth + QLatin1Char(' '));
+    QSignalSpy finished(&f1(), &Form1::checkFinished);
+    f1().startCheck();
+    QVERIFY(finished.wait(15000));
+    QCOMPARE(finished.first().first().toString(), QStringLiteral("2 messages"));
+
+    FakeServer v6(QHostAddress::LocalHostIPv6);
+    if (!v6.listening())
+        QSKIP("no IPv6 loopback here");
+    f1().Text1->setText(QStringLiteral("[::1]"));
+    QCOMPARE(runCheck(&v6), QStringLiteral("2 messages"));
+    QVERIFY(v6.received.startsWith("user alice\r\n"));
 }
 
 void TestMailCheck::lineBreakInAccountIsNeverSent_data()

@@ -16,6 +16,8 @@ private slots:
     void countText();
     void port_data();
     void port();
+    void host_data();
+    void host();
     void lineFraming_data();
     void lineFraming();
     void framingDoesNotDependOnChunks();
@@ -134,27 +136,62 @@ void TestPop3::countText()
 void TestPop3::port_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("port");
-    QTest::newRow("empty") << "" << 110;
+    QTest::addColumn<int>("port"); // 0: no port can be read
+    QTest::newRow("empty") << "" << 0;
     QTest::newRow("110") << "110" << 110;
     QTest::newRow("995") << "995" << 995;
     QTest::newRow("blanks around") << " 1100 " << 1100;
     QTest::newRow("lowest") << "1" << 1;
     QTest::newRow("highest") << "65535" << 65535;
-    QTest::newRow("zero") << "0" << 110;
-    QTest::newRow("too high") << "65536" << 110;
-    QTest::newRow("huge") << "99999999999999999999" << 110;
-    QTest::newRow("letters") << "abc" << 110;
-    QTest::newRow("negative") << "-995" << 110;
-    QTest::newRow("fraction") << "99.5" << 110;
-    QTest::newRow("digits and letters") << "995x" << 110;
+    QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("too high") << "65536" << 0;
+    QTest::newRow("huge") << "99999999999999999999" << 0;
+    QTest::newRow("letters") << "abc" << 0;
+    QTest::newRow("negative") << "-995" << 0;
+    QTest::newRow("fraction") << "99.5" << 0;
+    QTest::newRow("digits and letters") << "995x" << 0;
+    QTest::newRow("full-width") << "９９５" << 995;
+    QTest::newRow("full-width, leading zero") << "０９９５" << 995;
+    QTest::newRow("ideographic blanks around") << "\u3000995\u3000" << 995;
+    QTest::newRow("blanks only") << "   " << 0;
+    QTest::newRow("Arabic-Indic digits") << "\u0669\u0669\u0665" << 0;
+    QTest::newRow("superscript digits") << "\u00b9\u00b9\u2070" << 110;
 }
 
 void TestPop3::port()
 {
     QFETCH(QString, text);
     QFETCH(int, port);
-    QCOMPARE(portFromText(text), port);
+    QCOMPARE(portFromText(text).value_or(0), port);
+}
+
+void TestPop3::host_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("host");
+    QTest::newRow("name") << "pop.example.test"
+                          << "pop.example.test";
+    QTest::newRow("IPv4") << "127.0.0.1"
+                          << "127.0.0.1";
+    QTest::newRow("IPv6") << "::1"
+                          << "::1";
+    QTest::newRow("bracketed IPv6") << "[::1]"
+                                    << "::1";
+    QTest::newRow("bracketed full IPv6") << "[2001:db8::25]"
+                                         << "2001:db8::25";
+    QTest::newRow("empty brackets") << "[]"
+                                    << "[]";
+    QTest::newRow("bracketed name") << "[pop]"
+                                    << "[pop]";
+    QTest::newRow("one bracket") << "[::1"
+                                 << "[::1";
+}
+
+void TestPop3::host()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, host);
+    QCOMPARE(hostFromText(text), host);
 }
 
 void TestPop3::lineFraming_data()
