@@ -175,38 +175,42 @@ void Form1::Winsock1_DataArrival(qint64)
     if (popState == kConnect && success)
         popState = kUser;
     if (popState == kUser && success) {
-        // Neither value may go out if either would split a command in two.
-        if (mailcheck::containsLineBreak(Text3->text()) ||
-            !sendLine(QStringLiteral("user "), Text2->text())) {
-            endCheck(QStringLiteral("Login failed"), tr("line break in the account name or password"));
+        if (!lineBreakFree())
             return;
-        }
-        popState = kPass;
+        if (sendCommand(QStringLiteral("user ") + Text2->text()))
+            popState = kPass;
         return;
     }
     if (popState == kPass && success) {
-        if (!sendLine(QStringLiteral("pass "), Text3->text())) {
-            endCheck(QStringLiteral("Login failed"), tr("line break in the account name or password"));
+        if (!lineBreakFree())
             return;
-        }
-        popState = kStat;
+        if (sendCommand(QStringLiteral("pass ") + Text3->text()))
+            popState = kStat;
         return;
     }
     if (popState == kStat && success) {
-        Winsock1->SendData(QStringLiteral("stat") + kCrLf);
-        popState = kAllOK;
+        if (sendCommand(QStringLiteral("stat")))
+            popState = kAllOK;
         return;
     }
     if (popState == kAllOK && success) {
         popState = kCountRead;
-        mailCount = mailcheck::readMailCount(recvData);
-        mailCount = mailcheck::countFromText(mailCount);
+        // A reply without a count is the server's fault, never an empty mailbox.
+        const std::optional<QString> count = mailcheck::statCount(recvData);
+        if (!count) {
+            endCheck(QStringLiteral("Server error"), recvData);
+            return;
+        }
+        mailCount = *count;
         showMailCount();
         return;
     }
     // "-ERR", or anything else where a reply was awaited.
     const bool login = popState == kPass || popState == kStat;
-    endCheck(login ? QStringLiteral("Login failed") : QStringLiteral("Server error"), recvData);
+    if (login && mailcheck::isBusyReply(recvData))
+        endCheck(QStringLiteral("Server busy"), recvData);
+    else
+        endCheck(login ? QStringLiteral("Login failed") : QStringLiteral("Server error"), recvData);
 }
 
 void Form1::Winsock1_Error(const QString& description)
@@ -278,6 +282,12 @@ void Form1::startCheck()
     Winsock1->Connect(mailcheck::hostFromText(Text1->text()), *port);
 }
 
+void Form1::stopCheck()
+{
+    Winsock1->Close();
+    popState = kConnect;
+}
+
 void Form1::WaitSeconds(double seconds)
 {
     if (!(seconds > 0))
@@ -320,11 +330,24 @@ void Form1::closeEvent(QCloseEvent *event)
     hide();
 }
 
-bool Form1::sendLine(const QString& command, const QString& value)
+bool Form1::lineBreakFree()
 {
-    if (mailcheck::containsLineBreak(value))
+    // Neither value may go out if either would split a command in two.
+    if (!mailcheck::containsLineBreak(Text2->text()) && !mailcheck::containsLineBreak(Text3->text()))
+        return true;
+    endCheck(QStringLiteral("Login failed"), tr("line break in the account name or password"));
+    return false;
+}
+
+bool Form1::sendCommand(const QString& command)
+{
+    // What came in before the command goes out cannot be its answer: a server that talks ahead
+    // would otherwise have PASS sent before USER was answered, or a stale count shown.
+    if (Winsock1->holdsUnreadData()) {
+        endCheck(QStringLiteral("Server error"), tr("a reply came before its command was sent"));
         return false;
-    Winsock1->SendData(command + value + kCrLf);
+    }
+    Winsock1->SendData(command + kCrLf);
     return true;
 }
 
@@ -333,6 +356,9 @@ void Form1::showMailCount()
     if (mailCount == QLatin1String("0")) {
         popState = kConnect;
         Winsock1->Close();
+        // Remembered so that the next mail after an empty mailbox beeps again.
+        if (form3().checkbeep->isChecked())
+            lastCount = mailCount;
         const QString outcome = notifier::messagesText(mailCount);
         form2().showResult(QStringLiteral("Not Found e-Mail"), outcome, form4().Colour[1]->text());
         emit checkFinished(outcome);

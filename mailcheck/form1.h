@@ -68,6 +68,8 @@ public:
     // new one to the server and port in the fields. Start-up and the check tick both use it. An
     // incomplete account or an unreadable port connects nowhere and says so.
     void startCheck();
+    // Ends a check under way without a result: nothing more goes out, nothing comes in.
+    void stopCheck();
     // Returns after at least that many seconds, handling events meanwhile.
     void WaitSeconds(double seconds);
 
@@ -84,7 +86,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    bool sendLine(const QString& command, const QString& value);
+    bool lineBreakFree();
+    bool sendCommand(const QString& command);
     void showMailCount();
     void endCheck(const QString& result, const QString& detail);
 

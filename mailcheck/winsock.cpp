@@ -126,10 +126,9 @@ bool Winsock::isOpen() const
     return m_socket && m_socket->state() != QAbstractSocket::UnconnectedState;
 }
 
-bool Winsock::isEncrypted() const
+bool Winsock::holdsUnreadData() const
 {
-    const auto *tls = qobject_cast<const QSslSocket *>(m_socket.data());
-    return tls && tls->isEncrypted();
+    return m_framer.hasLine() || m_framer.pendingBytes() > 0 || (m_socket && m_socket->bytesAvailable() > 0);
 }
 
 void Winsock::feedForTest(const QByteArray& bytes)

@@ -32,7 +32,8 @@ public:
     void GetData(QString& data);
 
     bool isOpen() const;
-    bool isEncrypted() const;
+    // Received bytes not yet handed out: whole lines waiting, part of one, or bytes not yet read.
+    bool holdsUnreadData() const;
 
     // Hands bytes to the line framing as if they had come from the network.
     void feedForTest(const QByteArray& bytes);

@@ -257,9 +257,11 @@ void TestMailCheck::countReplies_data()
     QTest::newRow("count and size") << L{"+OK 12 34567\r\n"} << "You have 12 e-Mail\r\n" << true;
     QTest::newRow("no size field") << L{"+OK 3\r\n"} << "You have 3 e-Mail\r\n" << true;
     QTest::newRow("zero") << L{"+OK 0 0\r\n"} << "Not Found e-Mail" << false;
-    QTest::newRow("two spaces") << L{"+OK  5 100\r\n"} << "Not Found e-Mail" << false;
-    QTest::newRow("16 digits") << L{"+OK 1234567890123456 1\r\n"} << "You have 123456789012345 e-Mail\r\n"
-                               << true;
+    QTest::newRow("two spaces") << L{"+OK  5 100\r\n"} << "You have 5 e-Mail\r\n" << true;
+    QTest::newRow("20 digits, in full")
+        << L{"+OK 12345678901234567890 1\r\n"} << "You have 12345678901234567890 e-Mail\r\n"
+        << true;
+    QTest::newRow("leading zeros") << L{"+OK 0000000000000000001 1\r\n"} << "You have 1 e-Mail\r\n" << true;
     QTest::newRow("split in two writes") << L{"+OK 1", "2 34567\r\n"} << "You have 12 e-Mail\r\n" << true;
     QTest::newRow("split before the line end") << L{"+OK 7 1", "\r", "\n"} << "You have 7 e-Mail\r\n" << true;
 }
@@ -311,6 +313,27 @@ void TestMailCheck::failedReplies_data()
                                      << QByteArray("user alice\r\npass s3cret\r\n");
     QTest::newRow("garbage to STAT") << QByteArray("stat") << QByteArray("\r\n") << "Server error"
                                      << QByteArray("user alice\r\npass s3cret\r\nstat\r\n");
+    const QByteArray all = "user alice\r\npass s3cret\r\nstat\r\n";
+    QTest::newRow("STAT without a count")
+        << QByteArray("stat") << QByteArray("+OK\r\n") << "Server error" << all;
+    QTest::newRow("STAT count a word")
+        << QByteArray("stat") << QByteArray("+OK many 300\r\n") << "Server error" << all;
+    QTest::newRow("STAT count negative")
+        << QByteArray("stat") << QByteArray("+OK -3 0\r\n") << "Server error" << all;
+    QTest::newRow("STAT count full-width")
+        << QByteArray("stat") << QByteArray("+OK \xef\xbc\x93 300\r\n") << "Server error" << all;
+    QTest::newRow("STAT count after a NUL")
+        << QByteArray("stat") << QByteArray("+OK \0 3 300\r\n", 15) << "Server error" << all;
+    QTest::newRow("replies sent ahead of the commands")
+        << QByteArray("greeting") << QByteArray("+OK ready\r\n+OK\r\n+OK\r\n+OK 3 0\r\n") << "Server error"
+        << QByteArray();
+    QTest::newRow("count sent ahead of STAT")
+        << QByteArray("pass") << QByteArray("+OK in\r\n+OK 7 70\r\n") << "Server error"
+        << QByteArray("user alice\r\npass s3cret\r\n");
+    QTest::newRow("mailbox in use") << QByteArray("pass") << QByteArray("-ERR [IN-USE] locked elsewhere\r\n")
+                                    << "Server busy" << QByteArray("user alice\r\npass s3cret\r\n");
+    QTest::newRow("login delay on USER") << QByteArray("user") << QByteArray("-ERR [LOGIN-DELAY] wait\r\n")
+                                         << "Server busy" << QByteArray("user alice\r\n");
 }
 
 void TestMailCheck::failedReplies()
@@ -549,7 +572,7 @@ void TestMailCheck::beepRuleAcrossChecks()
         const char *lastCount;
     } steps[] = {
         {"+OK 2 10\r\n", true, 1, "2"},  {"+OK 2 10\r\n", true, 1, "2"}, {"+OK 3 10\r\n", true, 2, "3"},
-        {"+OK 5 10\r\n", false, 2, "3"}, {"+OK 0 0\r\n", true, 2, "3"},
+        {"+OK 5 10\r\n", false, 2, "3"}, {"+OK 0 0\r\n", true, 2, "0"},  {"+OK 3 10\r\n", true, 3, "3"},
     };
     for (const auto& step : steps) {
         form3().checkbeep->setChecked(step.beepOn);
@@ -686,7 +709,8 @@ void TestMailCheck::fedBytesDriveTheConversation()
     Winsock *socket = f1().Winsock1;
     socket->feedForTest("+OK hel");
     QCOMPARE(popState, QStringLiteral("connect"));
-    socket->feedForTest("lo\r\n+OK\r\n");
+    socket->feedForTest("lo\r\n");
+    socket->feedForTest("+OK\r\n");
     QCOMPARE(popState, QStringLiteral("stat"));
     QCOMPARE(f1().recvData, QStringLiteral("+OK\r\n"));
     QCOMPARE(f1().replyHead, QStringLiteral("+OK\r"));

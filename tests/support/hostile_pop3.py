@@ -20,6 +20,10 @@ Behaviours:
   plaintext   plain greeting (on a port the client reaches with TLS)
   tlsserver   waits for a TLS handshake (on a port the client reaches in plain text)
   goodtls[:N] a proper conversation inside TLS (needs --cert and --key)
+  ahead       the greeting with the answers to USER, PASS and STAT sent at once behind it
+  nocount     STAT answered with a bare "+OK" among endless lines of "+OK"
+  inuse       "-ERR [IN-USE]" to PASS: the mailbox is open in another session
+  latestat[:N] a proper conversation whose STAT reply (N messages) comes 5 s late
 """
 import argparse
 import os
@@ -90,7 +94,7 @@ class Conn:
                 return
 
 
-def conversation(c, count, fail_pass=False):
+def conversation(c, count, fail_pass=None, stat_delay=0):
     c.send(b"+OK hostile test server ready\r\n")
     while True:
         line = c.readline()
@@ -98,8 +102,9 @@ def conversation(c, count, fail_pass=False):
             return "client closed"
         word = line.split(" ", 1)[0].lower()
         if word == "pass" and fail_pass:
-            c.send(b"-ERR invalid login\r\n")
+            c.send(fail_pass)
         elif word == "stat":
+            time.sleep(stat_delay)
             c.send(b"+OK %d %d\r\n" % (count, count * 1234))
         elif word == "quit":
             c.send(b"+OK bye\r\n")
@@ -120,7 +125,24 @@ def behave(c, behaviour):
     if name == "good":
         return conversation(c, count)
     if name == "err":
-        return conversation(c, count, fail_pass=True)
+        return conversation(c, count, fail_pass=b"-ERR invalid login\r\n")
+    if name == "latestat":
+        return conversation(c, count, stat_delay=5)
+    if name == "inuse":
+        return conversation(c, count, fail_pass=b"-ERR [IN-USE] Mailbox is locked by another session\r\n")
+    if name == "ahead":
+        c.send(b"+OK ready\r\n+OK\r\n+OK logged in\r\n+OK 7 700\r\n")
+        c.wait_close()
+        return "client closed"
+    if name == "nocount":
+        c.send(b"+OK ready\r\n")
+        while True:
+            line = c.readline()
+            if line is None:
+                return "client closed"
+            if line.lower().startswith("stat"):
+                return stream(c, b"+OK\r\n" * 4096, 1 << 30)
+            c.send(b"+OK\r\n")
     if name == "badgreet":
         c.send(b"* hello, this is not POP3\r\n")
         c.wait_close()
