@@ -73,7 +73,7 @@ public:
     // Returns after at least that many seconds, handling events meanwhile.
     void WaitSeconds(double seconds);
 
-    // What a beep does; tests count them instead.
+    // Test seam: what a beep does; tests count them instead.
     void setBeeper(std::function<void()> beeper) { m_beeper = std::move(beeper); }
 
 signals:
