@@ -113,6 +113,18 @@ def conversation(c, count, fail_pass=None, stat_delay=0):
             c.send(b"+OK\r\n")
 
 
+def until_stat(c):
+    """Greets and says "+OK" to every command up to STAT; False when the client left first."""
+    c.send(b"+OK ready\r\n")
+    while True:
+        line = c.readline()
+        if line is None:
+            return False
+        if line.lower().startswith("stat"):
+            return True
+        c.send(b"+OK\r\n")
+
+
 def stream(c, chunk, limit):
     while c.sent < limit and c.alive():
         c.send(chunk)
@@ -135,14 +147,9 @@ def behave(c, behaviour):
         c.wait_close()
         return "client closed"
     if name == "nocount":
-        c.send(b"+OK ready\r\n")
-        while True:
-            line = c.readline()
-            if line is None:
-                return "client closed"
-            if line.lower().startswith("stat"):
-                return stream(c, b"+OK\r\n" * 4096, 1 << 30)
-            c.send(b"+OK\r\n")
+        if not until_stat(c):
+            return "client closed"
+        return stream(c, b"+OK\r\n" * 4096, 1 << 30)
     if name == "badgreet":
         c.send(b"* hello, this is not POP3\r\n")
         c.wait_close()
@@ -167,16 +174,11 @@ def behave(c, behaviour):
         c.wait_close()
         return "client closed"
     if name == "reset":
-        c.send(b"+OK ready\r\n")
-        while True:
-            line = c.readline()
-            if line is None:
-                return "client closed"
-            if line.lower().startswith("stat"):
-                c.send(b"+OK 3")
-                c.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-                return "reset"
-            c.send(b"+OK\r\n")
+        if not until_stat(c):
+            return "client closed"
+        c.send(b"+OK 3")
+        c.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        return "reset"
     if name == "greetclose":
         c.send(b"+OK ready\r\n")
         return "closed after greeting"
