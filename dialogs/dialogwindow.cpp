@@ -1,8 +1,8 @@
 #include "dialogs/dialogwindow.h"
 
 #include "app/colour.h"
-#include "app/x11window.h"
 #include "app/twips.h"
+#include "app/x11window.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -72,6 +72,7 @@ void SnapRect(std::span<const Rect> targets, Mode mode, Rect& rect, int edge, qi
 void CollectSnapTargets(QWidget *window);
 
 // What carries from one moving step to the next; the snapped flags also carry from drag to drag.
+// Test seam: moveState(), registryView() and resetDockingState() let tests look in and start afresh.
 struct MoveState {
     std::vector<Rect> snapTargets;
     qint32 gripX = 0;
@@ -92,6 +93,5 @@ RegistryView registryView();
 void resetDockingState();
 
 Rect fromQRect(const QRect& rect);
-QRect toQRect(const Rect& rect);
 
 } // namespace Docking
