@@ -5,12 +5,9 @@
 #include "app/sessionend.h"
 #include "app/testseams.h"
 #include "app/windows.h"
-#include "mailcheck/recheck.h"
-#include "notifier/form2.h"
 #include "version.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <cstdio>
 #include <cstring>
 
@@ -49,31 +46,6 @@ void preferX11()
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
-// Runs work once, after the window's first paint: what is needed only later must not hold up the
-// notifier's first appearance.
-class AfterFirstPaint : public QObject {
-public:
-    AfterFirstPaint(QWidget *window, std::function<void()> work) : QObject(window), m_work(std::move(work))
-    {
-        window->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            watched->removeEventFilter(this);
-            // Queued, so the paint itself and its flush to the screen come first.
-            QTimer::singleShot(0, QCoreApplication::instance(), std::move(m_work));
-            deleteLater();
-        }
-        return false;
-    }
-
-private:
-    std::function<void()> m_work;
-};
-
 } // namespace
 
 int run(int argc, char *argv[])
@@ -93,7 +65,7 @@ int run(int argc, char *argv[])
     if (!Module1::Main())
         return 0;
     startUpFinished();
-    new AfterFirstPaint(&form2(), &mailcheck::watchForRechecks);
+    Module1::watchAfterFirstPaint();
     exitCode = QApplication::exec();
     unloadAllWindows();
     return exitCode;

@@ -16,12 +16,40 @@
 #include "scramble/encrypt.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 namespace Module1 {
 
 namespace {
+
+// Runs work once, after the window's first paint: what is needed only later must not hold up the
+// notifier's first appearance.
+class AfterFirstPaint : public QObject {
+public:
+    AfterFirstPaint(QWidget *window, std::function<void()> work) : QObject(window), m_work(std::move(work))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // Queued, so the paint itself and its flush to the screen come first.
+            QTimer::singleShot(0, QCoreApplication::instance(), std::move(m_work));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_work;
+};
 
 void readSwitch(const Store::Reader& stored, QLatin1String key, QAction *item)
 {
@@ -115,6 +143,11 @@ bool Main()
     f1.startCheck();
     f2.Command1->setFocus();
     return true;
+}
+
+void watchAfterFirstPaint()
+{
+    new AfterFirstPaint(&form2(), [] { form1().watchForRechecks(); });
 }
 
 void SaveSettings()

@@ -9,6 +9,7 @@
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "mailcheck/pop3.h"
+#include "mailcheck/recheck.h"
 #include "mailcheck/timer.h"
 #include "mailcheck/winsock.h"
 #include "notifier/alerts.h"
@@ -19,7 +20,6 @@
 #include "notifier/rules.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -297,6 +297,13 @@ void Form1::recheck()
 {
     Timer1->setInterval(Timer1->interval());
     Timer1_Timer();
+}
+
+void Form1::watchForRechecks()
+{
+    auto *watch =
+        new mailcheck::RecheckWatch([this] { return Timer1->isRunning(); }, [this] { recheck(); }, this);
+    watch->start();
 }
 
 void Form1::WaitSeconds(double seconds)

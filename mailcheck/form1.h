@@ -74,6 +74,9 @@ public:
     // A check out of turn (after a resume, when the network is back); the next tick follows a whole
     // period later.
     void recheck();
+    // Rechecks after a resume and when the network is back, from now on. The watchers block on the
+    // system bus at first: start-up calls it once the notifier has been painted.
+    void watchForRechecks();
     // Ends a check under way without a result: nothing more goes out, nothing comes in.
     void stopCheck();
     // Returns after at least that many seconds, handling events meanwhile.

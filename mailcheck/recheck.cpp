@@ -1,9 +1,5 @@
 #include "mailcheck/recheck.h"
 
-#include "app/windows.h"
-#include "mailcheck/form1.h"
-#include "mailcheck/timer.h"
-
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -138,13 +134,6 @@ void RecheckWatch::onReachability(QNetworkInformation::Reachability now)
     m_reachability = now;
     if (back)
         request();
-}
-
-void watchForRechecks()
-{
-    auto *watch = new RecheckWatch([] { return form1().Timer1->isRunning(); }, [] { form1().recheck(); },
-                                   QCoreApplication::instance());
-    watch->start();
 }
 
 } // namespace mailcheck

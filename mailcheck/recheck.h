@@ -64,7 +64,4 @@ private:
     bool m_stateChanged = false; // a change came before the answer to the first question
 };
 
-// The program's watch, checking through Form1's check tick; made once the notifier has been painted.
-void watchForRechecks();
-
 } // namespace mailcheck
