@@ -23,7 +23,7 @@ VURK_PACKAGE_PACKAGES="dpkg-dev file"
 # bus and GNOME Keyring, the sanitizer and fuzz build, the format check, and the checkers of the
 # package's files.
 VURK_TEST_PACKAGES="dovecot-core dovecot-pop3d openssl python3
-  dbus-daemon dbus-bin gnome-keyring libsecret-tools
+  dbus-daemon dbus-bin dbus-x11 gnome-keyring libsecret-tools
   clang libclang-rt-14-dev
   clang-format
   desktop-file-utils appstream man-db lintian"

@@ -3,9 +3,13 @@
 #
 #   keyring.sh bus DIR          starts a session bus that starts no service by itself (so nothing of
 #                               the desktop's is activated); prints its address
-#   keyring.sh start DIR        gnome-keyring-daemon (secrets only) on the bus in
+#   keyring.sh start DIR [--prompter]
+#                               gnome-keyring-daemon (secrets only) on the bus in
 #                               $DBUS_SESSION_BUS_ADDRESS, with a login keyring made and unlocked
-#                               with the password "keyring-pw", kept in DIR/data
+#                               with the password "keyring-pw", kept in DIR/data. With --prompter
+#                               (DIR is the bus's) the daemon asks for that password in a window on
+#                               $DISPLAY, "Unlock Login Keyring", when something needs the locked
+#                               keyring; without it such a request finds nothing or is refused
 #   keyring.sh lock DIR         locks the login keyring (the bus in $DBUS_SESSION_BUS_ADDRESS)
 #   keyring.sh stop DIR         stops the daemon and the bus, bounded
 #   keyring.sh run DIR CMD...   bus and keyring, then CMD with DBUS_SESSION_BUS_ADDRESS and
@@ -55,8 +59,14 @@ EOF
 }
 
 start_keyring() {
-    local dir=$1 i
+    local dir=$1 prompter=${2:-} i
     [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || fail "no bus: run 'keyring.sh bus' first"
+    if [ "$prompter" = --prompter ]; then
+        [ -n "${DISPLAY:-}" ] || fail "--prompter needs a DISPLAY"
+        dbus-update-activation-environment DISPLAY HOME XDG_RUNTIME_DIR || fail "the bus took no environment"
+        mkdir -p "$dir/services"
+        cp /usr/share/dbus-1/services/org.gnome.keyring.SystemPrompter.service "$dir/services/"
+    fi
     mkdir -p "$dir/data"
     # --unlock reads the login keyring's password from standard input and makes the keyring if
     # there is none.
@@ -104,7 +114,7 @@ bus)
     mkdir -p "$dir"
     start_bus "$dir"
     ;;
-start) start_keyring "$dir" ;;
+start) start_keyring "$dir" "${1:-}" ;;
 lock) lock_keyring ;;
 stop) stop_all "$dir" ;;
 run)
