@@ -39,6 +39,8 @@ public:
     // For the many quick moves of a shake; Qt learns the place from the window manager's answer.
     void shakeToPixels(const QPoint& topLeft);
     QPoint pixelPosition() const { return m_position; }
+    // The window has been on screen (mapped and exposed) at least once.
+    bool isOnScreen() const { return m_placementChecked; }
 
     // Above all other windows or not; the menu's check mark is not touched. Switched in place: the
     // window is neither hidden nor re-created.
@@ -62,6 +64,10 @@ public:
     void setMoveHooks(std::function<void(Docking::Point)> started,
                       std::function<void(Docking::Rect&, Docking::Point)> moving) override;
     bool isMoving() const { return m_moving; }
+
+signals:
+    // The first time the window is on screen; what start-up leaves for later may begin.
+    void firstExposed();
 
 protected:
     bool event(QEvent *event) override;
