@@ -6,10 +6,8 @@
 # says so once and checking goes on.
 set -euo pipefail
 . "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
-e2e_start_x
+e2e_start_x # and the private session bus
 export XDG_CONFIG_HOME="$E2E_TMP/config"
-e2e_start_bus session
-export DBUS_SESSION_BUS_ADDRESS=$E2E_BUS
 
 dunst >"$E2E_TMP/dunst.log" 2>&1 &
 dunst=$!
