@@ -1,7 +1,7 @@
 # Sourced by the scripts: makes sure the Debian packages the build and the tests need are there.
 # As root it installs what is missing; otherwise it prints the one apt-get line to run and stops.
 
-VURK_PACKAGES="cmake ninja-build g++ pkgconf qt6-base-dev libxcb1-dev libfontconfig-dev
+VURK_PACKAGES="cmake ninja-build g++ pkgconf qt6-base-dev libxcb1-dev libfontconfig-dev libglib2.0-dev
   xvfb xauth openbox xdotool x11-utils imagemagick fonts-noto-cjk
   dovecot-core dovecot-pop3d openssl python3
   clang libclang-rt-14-dev
