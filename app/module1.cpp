@@ -103,6 +103,13 @@ bool Main()
 
     f2.show();
     f2.activateWindow();
+    // A settings file that cannot be read or saved is told where a desktop user looks.
+    f2.showProblem(stored.problem());
+    Store::setProblemHandler([](const QString& problem) {
+        // A save at the very end must not bring the notifier back.
+        if (form2Exists())
+            form2().showProblem(problem);
+    });
     f2.showResult(QStringLiteral("Not Found e-Mail"));
     app::writeClockLine(f2.Label2);
     if (!f1.accountComplete())

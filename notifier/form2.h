@@ -28,6 +28,9 @@ public:
     // Every line reaches the status probe.
     void showResult(const QString& line, const QString& outcome = QString(),
                     const QString& panelColour = QString());
+    // A problem with the settings file, kept as the tooltip's first line above every later check's
+    // outcome until it is replaced; the empty text takes it away.
+    void showProblem(const QString& problem);
 
     // Position in twips, screen coordinates.
     double Top() const;
@@ -77,6 +80,10 @@ private:
     void beginMove(QPoint grip, QPoint cursor);
     void moveStep(QPoint cursor);
     void showPopupMenu();
+    void updateToolTip();
+
+    QString m_problem;
+    QString m_outcome; // the last check's, as the tooltip tells it
 
     // The place the program put the window: the truth, whatever the window manager reports.
     QPoint m_position;

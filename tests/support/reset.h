@@ -18,10 +18,11 @@ inline void destroyUnloaded()
 }
 
 // Back to a program that has not started, between two tests: no windows, no save waiting, no
-// conversation, no docking state, no end under way.
+// conversation, no docking state, no end under way, nobody told of settings problems.
 inline void resetProgram()
 {
     Store::discardPending();
+    Store::setProblemHandler({});
     unloadAllWindows();
     destroyUnloaded();
     popState.clear();
