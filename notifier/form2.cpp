@@ -137,6 +137,15 @@ void Form2::moveToPixels(const QPoint& topLeft)
     move(topLeft);
 }
 
+bool Form2::bringOnScreen()
+{
+    const QPoint place = Docking::visiblePlace(this, m_position);
+    if (place == m_position)
+        return false;
+    moveToPixels(place);
+    return true;
+}
+
 void Form2::shakeToPixels(const QPoint& topLeft)
 {
     m_position = topLeft;

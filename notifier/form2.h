@@ -42,6 +42,9 @@ public:
     // For the many quick moves of a shake; Qt learns the place from the window manager's answer.
     void shakeToPixels(const QPoint& topLeft);
     QPoint pixelPosition() const { return m_position; }
+    // Moves a window that would not be seen whole on any screen to the nearest place on the
+    // primary screen where it is; a window that is seen stays exactly where it is. True if moved.
+    bool bringOnScreen();
 
     // Above all other windows or not; the menu's check mark is not touched. Switched in place: the
     // window is neither hidden nor re-created.
