@@ -14,7 +14,7 @@ void endProgram(int exitCode = 0);
 // True once endProgram() ran; the store then ignores further saves.
 bool saveIsClosed();
 
-// For tests that end the program and go on in the same process.
+// Test seam: for tests that end the program and go on in the same process.
 void resetEnding();
 
 } // namespace app

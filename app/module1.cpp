@@ -89,7 +89,9 @@ bool Main()
     f1.Text5->setText(stored.read(Store::Key::top));
     f1.Text6->setText(stored.read(Store::Key::left));
 
-    // The first use of the notifier runs its load step, which places it from Text5 and Text6.
+    // The first use of the notifier runs its load step, which places it from Text5 and Text6; placing
+    // it again here is intended: a tick handled while the password was decoded may have created the
+    // notifier before the position fields were filled.
     const auto top = app::textToSingle(f1.Text5->text());
     Form2& f2 = form2();
     if (top)

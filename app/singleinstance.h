@@ -9,7 +9,7 @@ bool anotherInstanceRunning();
 // "Already running" message; returns when the user has closed it.
 void showAlreadyRunningMessage();
 
-// Drops this process's lock (tests that start the program twice in one process).
+// Test seam: drops this process's lock, for tests that start the program twice in one process.
 void releaseInstanceLock();
 
 } // namespace app

@@ -154,6 +154,17 @@ private:
     const QSize m_size;
 };
 
+// The X connection, when the window is a shown native X11 window whose pixels are Qt's: moving it
+// natively then puts it exactly where Qt would.
+xcb_connection_t *connectionToMove(const QWidget *window)
+{
+    xcb_connection_t *c = x11Connection();
+    if (!c || !window || !window->isVisible() || !window->testAttribute(Qt::WA_WState_Created) ||
+        window->devicePixelRatioF() != 1.0)
+        return nullptr;
+    return c;
+}
+
 } // namespace
 
 void keepOutOfTaskbar(QWidget *window)
@@ -167,9 +178,8 @@ void keepOutOfTaskbar(QWidget *window)
 
 bool moveNativeWindow(QWidget *window, const QPoint& topLeft)
 {
-    xcb_connection_t *c = x11Connection();
-    if (!c || !window || !window->isVisible() || !window->testAttribute(Qt::WA_WState_Created) ||
-        window->devicePixelRatioF() != 1.0)
+    xcb_connection_t *c = connectionToMove(window);
+    if (!c)
         return false;
     const uint32_t values[] = {uint32_t(topLeft.x()), uint32_t(topLeft.y())};
     xcb_configure_window(c, xcb_window_t(window->winId()), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
@@ -179,8 +189,7 @@ bool moveNativeWindow(QWidget *window, const QPoint& topLeft)
 
 MoveEchoGuard::MoveEchoGuard(QWidget *window)
 {
-    if (!x11Connection() || !window || !window->isVisible() ||
-        !window->testAttribute(Qt::WA_WState_Created) || window->devicePixelRatioF() != 1.0)
+    if (!connectionToMove(window))
         return;
     m_filter = std::make_unique<MoveEchoFilter>(xcb_window_t(window->winId()), window->size());
     QCoreApplication::instance()->installNativeEventFilter(m_filter.get());

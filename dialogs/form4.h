@@ -42,7 +42,7 @@ public:
     void Command4_Click();
     void Form_Unload(int& cancel);
 
-    // Runs the prepared colour chooser modally; tests replace it to answer without a user.
+    // Runs the prepared colour chooser modally. Test seam: tests replace it to answer without a user.
     static std::function<void(QColorDialog&)> runChooser;
 
 protected:

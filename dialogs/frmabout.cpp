@@ -18,12 +18,6 @@
 #include <QUrl>
 #include <algorithm>
 
-// The resources live in a static library; this keeps the linker from dropping them.
-static void initDialogResources()
-{
-    Q_INIT_RESOURCE(dialogs);
-}
-
 namespace {
 
 const char kLogo[] = ":/dialogs/logo.png";
@@ -64,7 +58,6 @@ std::function<bool(const QUrl&)> frmAbout::openLink = &QDesktopServices::openUrl
 
 frmAbout::frmAbout()
 {
-    initDialogResources();
     setObjectName(QStringLiteral("frmAbout"));
     dialogs::setUpDialogWindow(this, 6480, 3195);
     setWindowIcon(QIcon(QString::fromLatin1(kLogo)));

@@ -32,7 +32,7 @@ public:
     void Form_Unload(int& cancel);
     void Label2_Click();
 
-    // Hands a page to the browser; tests replace it so that no browser starts.
+    // Hands a page to the browser. Test seam: tests replace it so that no browser starts.
     static std::function<bool(const QUrl&)> openLink;
 
 protected:

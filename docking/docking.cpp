@@ -381,10 +381,4 @@ Rect fromQRect(const QRect& rect)
             narrow(qint64(rect.y()) + rect.height())};
 }
 
-QRect toQRect(const Rect& rect)
-{
-    return QRect(rect.left, rect.top, narrow(qint64(rect.right) - rect.left),
-                 narrow(qint64(rect.bottom) - rect.top));
-}
-
 } // namespace Docking

@@ -88,6 +88,7 @@ Point placeOnScreen(const Rect& rect, std::span<const Rect> areas, const Rect& p
 QPoint visiblePlace(const QWidget *window, const QPoint& place);
 
 // What carries from one moving step to the next; the snapped flags also carry from drag to drag.
+// Test seam: moveState(), registryView() and resetDockingState() let tests look in and start afresh.
 struct MoveState {
     std::vector<Rect> snapTargets;
     qint32 gripX = 0;
@@ -108,6 +109,5 @@ RegistryView registryView();
 void resetDockingState();
 
 Rect fromQRect(const QRect& rect);
-QRect toQRect(const Rect& rect);
 
 } // namespace Docking

@@ -147,11 +147,18 @@ void Form1::Command1_Click()
 
 bool Form1::accountComplete() const
 {
-    for (const TextBox *field : {Text1, Text2, Text3, Text4}) {
+    return missingField().isEmpty();
+}
+
+QString Form1::missingField() const
+{
+    const std::pair<const TextBox *, QString> fields[] = {
+        {Text1, tr("server")}, {Text2, tr("account name")}, {Text3, tr("password")}, {Text4, tr("port")}};
+    for (const auto& [field, name] : fields) {
         if (field->text().isEmpty())
-            return false;
+            return name;
     }
-    return true;
+    return {};
 }
 
 void Form1::Command2_Click()
@@ -170,38 +177,42 @@ void Form1::Winsock1_DataArrival(qint64)
     if (popState == kConnect && success)
         popState = kUser;
     if (popState == kUser && success) {
-        // Neither value may go out if either would split a command in two.
-        if (mailcheck::containsLineBreak(Text3->text()) ||
-            !sendLine(QStringLiteral("user "), Text2->text())) {
-            endCheck(QStringLiteral("Login failed"), tr("line break in the account name or password"));
+        if (!lineBreakFree())
             return;
-        }
-        popState = kPass;
+        if (sendCommand(QStringLiteral("user ") + Text2->text()))
+            popState = kPass;
         return;
     }
     if (popState == kPass && success) {
-        if (!sendLine(QStringLiteral("pass "), Text3->text())) {
-            endCheck(QStringLiteral("Login failed"), tr("line break in the account name or password"));
+        if (!lineBreakFree())
             return;
-        }
-        popState = kStat;
+        if (sendCommand(QStringLiteral("pass ") + Text3->text()))
+            popState = kStat;
         return;
     }
     if (popState == kStat && success) {
-        Winsock1->SendData(QStringLiteral("stat") + kCrLf);
-        popState = kAllOK;
+        if (sendCommand(QStringLiteral("stat")))
+            popState = kAllOK;
         return;
     }
     if (popState == kAllOK && success) {
         popState = kCountRead;
-        mailCount = mailcheck::readMailCount(recvData);
-        mailCount = mailcheck::countFromText(mailCount);
+        // A reply without a count is the server's fault, never an empty mailbox.
+        const std::optional<QString> count = mailcheck::statCount(recvData);
+        if (!count) {
+            endCheck(QStringLiteral("Server error"), recvData);
+            return;
+        }
+        mailCount = *count;
         showMailCount();
         return;
     }
     // "-ERR", or anything else where a reply was awaited.
     const bool login = popState == kPass || popState == kStat;
-    endCheck(login ? QStringLiteral("Login failed") : QStringLiteral("Server error"), recvData);
+    if (login && mailcheck::isBusyReply(recvData))
+        endCheck(QStringLiteral("Server busy"), recvData);
+    else
+        endCheck(login ? QStringLiteral("Login failed") : QStringLiteral("Server error"), recvData);
 }
 
 void Form1::Winsock1_Error(const QString& description)
@@ -258,10 +269,25 @@ void Form1::startCheck()
 {
     popState = kConnect;
     Winsock1->Close();
-    // No server, no attempt: the result line keeps asking for an account.
-    if (Text1->text().isEmpty())
+    // Nothing goes out for an account that is not filled in, and no password to a port nobody
+    // meant: an unreadable port must not quietly become plain 110.
+    const QString missing = missingField();
+    const std::optional<int> port = mailcheck::portFromText(Text4->text());
+    if (!missing.isEmpty() || !port) {
+        const QString why = !missing.isEmpty()
+                                ? tr("the %1 is empty").arg(missing)
+                                : tr("the port \"%1\" is not a number from 1 to 65535").arg(Text4->text());
+        form2().showResult(QStringLiteral("Please check a account"),
+                           QStringLiteral("Please check a account: ") + notifier::detailText(why));
         return;
-    Winsock1->Connect(Text1->text(), mailcheck::portFromText(Text4->text()));
+    }
+    Winsock1->Connect(mailcheck::hostFromText(Text1->text()), *port);
+}
+
+void Form1::stopCheck()
+{
+    Winsock1->Close();
+    popState = kConnect;
 }
 
 void Form1::WaitSeconds(double seconds)
@@ -306,11 +332,24 @@ void Form1::closeEvent(QCloseEvent *event)
     hide();
 }
 
-bool Form1::sendLine(const QString& command, const QString& value)
+bool Form1::lineBreakFree()
 {
-    if (mailcheck::containsLineBreak(value))
+    // Neither value may go out if either would split a command in two.
+    if (!mailcheck::containsLineBreak(Text2->text()) && !mailcheck::containsLineBreak(Text3->text()))
+        return true;
+    endCheck(QStringLiteral("Login failed"), tr("line break in the account name or password"));
+    return false;
+}
+
+bool Form1::sendCommand(const QString& command)
+{
+    // What came in before the command goes out cannot be its answer: a server that talks ahead
+    // would otherwise have PASS sent before USER was answered, or a stale count shown.
+    if (Winsock1->holdsUnreadData()) {
+        endCheck(QStringLiteral("Server error"), tr("a reply came before its command was sent"));
         return false;
-    Winsock1->SendData(command + value + kCrLf);
+    }
+    Winsock1->SendData(command + kCrLf);
     return true;
 }
 
@@ -319,6 +358,9 @@ void Form1::showMailCount()
     if (mailCount == QLatin1String("0")) {
         popState = kConnect;
         Winsock1->Close();
+        // Remembered so that the next mail after an empty mailbox beeps again.
+        if (form3().checkbeep->isChecked())
+            lastCount = mailCount;
         const QString outcome = notifier::messagesText(mailCount);
         form2().showResult(QStringLiteral("Not Found e-Mail"), outcome, form4().Colour[1]->text());
         emit checkFinished(outcome);

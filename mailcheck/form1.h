@@ -61,14 +61,19 @@ public:
 
     // Server, account name, password and port are all filled in.
     bool accountComplete() const;
+    // The first of them that is empty, by name; empty when none is.
+    QString missingField() const;
 
     // Starts one check: the conversation state back to "connect", the old connection dropped and a
-    // new one to the server and port in the fields. Start-up and the check tick both use it.
+    // new one to the server and port in the fields. Start-up and the check tick both use it. An
+    // incomplete account or an unreadable port connects nowhere and says so.
     void startCheck();
+    // Ends a check under way without a result: nothing more goes out, nothing comes in.
+    void stopCheck();
     // Returns after at least that many seconds, handling events meanwhile.
     void WaitSeconds(double seconds);
 
-    // What a beep does; tests count them instead.
+    // Test seam: what a beep does; tests count them instead.
     void setBeeper(std::function<void()> beeper) { m_beeper = std::move(beeper); }
 
 signals:
@@ -81,7 +86,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    bool sendLine(const QString& command, const QString& value);
+    bool lineBreakFree();
+    bool sendCommand(const QString& command);
     void showMailCount();
     void endCheck(const QString& result, const QString& detail);
 

@@ -17,28 +17,53 @@ bool isErrorReply(const QString& reply)
     return reply.startsWith(QLatin1String("-ERR"));
 }
 
-QString readMailCount(const QString& recvData)
+namespace {
+
+bool isBlank(QChar c)
 {
-    for (int n = 0; n <= 15; ++n) {
-        const QString text = recvData.mid(4, n);
-        if (!text.isEmpty() && text.endsWith(QLatin1Char(' ')))
-            return text.left(n - 1);
-    }
-    return recvData.mid(4, 15);
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
-QString countFromText(const QString& text)
+bool isAsciiDigit(QChar c)
 {
-    qsizetype i = 0;
-    while (i < text.size() && (text.at(i) == QLatin1Char(' ') || text.at(i) == QLatin1Char('\t')))
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+} // namespace
+
+std::optional<QString> statCount(const QString& reply)
+{
+    constexpr qsizetype kHead = 3; // "+OK"
+    if (!reply.startsWith(QLatin1String("+OK")) || reply.size() <= kHead || !isBlank(reply.at(kHead)))
+        return std::nullopt;
+    qsizetype i = kHead;
+    while (i < reply.size() && isBlank(reply.at(i)))
         ++i;
-    const qsizetype digitsStart = i;
-    while (i < text.size() && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9'))
+    const qsizetype start = i;
+    while (i < reply.size() && isAsciiDigit(reply.at(i)))
         ++i;
-    QString digits = text.mid(digitsStart, i - digitsStart);
-    while (digits.size() > 1 && digits.startsWith(QLatin1Char('0')))
-        digits.remove(0, 1);
-    return digits.isEmpty() ? QStringLiteral("0") : digits;
+    if (i == start)
+        return std::nullopt;
+    if (i < reply.size() && !isBlank(reply.at(i)) && reply.at(i) != QLatin1Char('\r') &&
+        reply.at(i) != QLatin1Char('\n'))
+        return std::nullopt;
+    qsizetype first = start;
+    while (first < i - 1 && reply.at(first) == QLatin1Char('0'))
+        ++first;
+    return reply.mid(first, i - first);
+}
+
+bool isBusyReply(const QString& reply)
+{
+    if (!isErrorReply(reply))
+        return false;
+    const QString rest = reply.mid(4).trimmed();
+    for (const QLatin1String code : {QLatin1String("[IN-USE"), QLatin1String("[LOGIN-DELAY")}) {
+        if (rest.startsWith(code, Qt::CaseInsensitive) && rest.size() > code.size() &&
+            (rest.at(code.size()) == QLatin1Char(']') || rest.at(code.size()) == QLatin1Char('/')))
+            return true;
+    }
+    return false;
 }
 
 bool containsLineBreak(const QString& text)
@@ -46,14 +71,24 @@ bool containsLineBreak(const QString& text)
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 
-int portFromText(const QString& text)
+std::optional<int> portFromText(const QString& text)
 {
-    const QString trimmed = text.trimmed();
+    const QString trimmed = text.normalized(QString::NormalizationForm_KC).trimmed();
     bool allDigits = !trimmed.isEmpty() && trimmed.size() <= 5;
     for (const QChar c : trimmed)
-        allDigits = allDigits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        allDigits = allDigits && isAsciiDigit(c);
     const int port = allDigits ? trimmed.toInt() : 0;
-    return port >= 1 && port <= 65535 ? port : 110;
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return port;
+}
+
+QString hostFromText(const QString& text)
+{
+    if (text.size() > 2 && text.startsWith(QLatin1Char('[')) && text.endsWith(QLatin1Char(']')) &&
+        text.contains(QLatin1Char(':')))
+        return text.mid(1, text.size() - 2);
+    return text;
 }
 
 bool LineFramer::append(const QByteArray& bytes)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // The arithmetic and parsing of one mail check, kept apart from the windows so it can be tested alone.
 namespace mailcheck {
@@ -12,18 +13,24 @@ bool isSuccessReply(const QString& reply);
 // A failure reply: it begins "-ERR".
 bool isErrorReply(const QString& reply);
 
-// The count text of a STAT reply, before it is turned into a number: the shortest text of 1 to 15
-// characters from the 5th character on that ends in a space, less that space; else those 15 characters.
-QString readMailCount(const QString& recvData);
-// The decimal text of the whole number a count text begins with, leading blanks skipped; "0" when it
-// does not begin with a digit.
-QString countFromText(const QString& text);
+// The message count of a STAT reply: "+OK", blanks, the count in ASCII digits, then a blank or the
+// line's end (the size follows). The count's decimal text without leading zeros, of any length;
+// nothing when the reply holds no count.
+std::optional<QString> statCount(const QString& reply);
+
+// A refusal for a passing condition (RFC 2449): the mailbox is open in another session, or logins
+// come too close together. Not a wrong password; the next check may well get in.
+bool isBusyReply(const QString& reply);
 
 // An account name or password that would split a command into two.
 bool containsLineBreak(const QString& text);
 
-// The port a check connects to: the port field when it holds a whole number 1 to 65535, else 110.
-int portFromText(const QString& text);
+// The port a check connects to: the whole number 1 to 65535 the port field holds, blanks around it
+// and full-width digits (what a Japanese input method types) allowed; nothing when it holds none.
+std::optional<int> portFromText(const QString& text);
+
+// The host to connect to: an IPv6 literal as users write it in a URL, "[::1]", without its brackets.
+QString hostFromText(const QString& text);
 
 // Cuts received bytes into lines that end in LF (CR LF preferred). Memory stays bounded: a line
 // longer than the limit before its LF is never kept, and from then on nothing is.

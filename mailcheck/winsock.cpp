@@ -133,28 +133,34 @@ bool Winsock::isOpen() const
     return m_socket && m_socket->state() != QAbstractSocket::UnconnectedState;
 }
 
-bool Winsock::isEncrypted() const
+bool Winsock::holdsUnreadData() const
 {
-    const auto *tls = qobject_cast<const QSslSocket *>(m_socket.data());
-    return tls && tls->isEncrypted();
+    return m_framer.hasLine() || m_framer.pendingBytes() > 0 || (m_socket && m_socket->bytesAvailable() > 0);
+}
+
+Winsock::Busy::Busy(Winsock& winsock) : m_winsock(winsock)
+{
+    ++m_winsock.m_busy;
+}
+
+Winsock::Busy::~Busy()
+{
+    --m_winsock.m_busy;
+    m_winsock.deleteRetired();
 }
 
 void Winsock::feedForTest(const QByteArray& bytes)
 {
-    ++m_busy;
+    const Busy busy(*this);
     take(bytes);
-    --m_busy;
-    deleteRetired();
 }
 
 void Winsock::receive(QTcpSocket *socket)
 {
-    ++m_busy;
+    const Busy busy(*this);
     // A handler may close or replace the socket, or pump events that read on, between two chunks.
     while (socket == m_socket && socket->bytesAvailable() > 0)
         take(socket->read(kReadChunk));
-    --m_busy;
-    deleteRetired();
 }
 
 void Winsock::take(const QByteArray& bytes)
@@ -179,7 +185,7 @@ void Winsock::onSocketError(QTcpSocket *socket)
 {
     if (socket != m_socket)
         return;
-    ++m_busy;
+    const Busy busy(*this);
     // Lines that came just before the close are still answered first.
     while (socket == m_socket && socket->bytesAvailable() > 0)
         take(socket->read(kReadChunk));
@@ -187,8 +193,6 @@ void Winsock::onSocketError(QTcpSocket *socket)
         const QString text = m_tlsErrors.isEmpty() ? socket->errorString() : m_tlsErrors;
         emit Error(text);
     }
-    --m_busy;
-    deleteRetired();
 }
 
 void Winsock::onDeadline()

@@ -32,9 +32,11 @@ public:
     void GetData(QString& data);
 
     bool isOpen() const;
-    bool isEncrypted() const;
+    // Received bytes not yet handed out: whole lines waiting, part of one, or bytes not yet read.
+    bool holdsUnreadData() const;
 
-    // Hands bytes to the line framing as if they had come from the network.
+    // Test seam (tests and the fuzz target): hands bytes to the line framing as if they had come
+    // from the network.
     void feedForTest(const QByteArray& bytes);
 
 signals:
@@ -47,6 +49,18 @@ signals:
     void LineTooLong();
 
 private:
+    // While one lives, a socket closed by a handler of its own signal is kept from deletion.
+    class Busy {
+    public:
+        explicit Busy(Winsock& winsock);
+        ~Busy();
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+    private:
+        Winsock& m_winsock;
+    };
+
     void receive(QTcpSocket *socket);
     void take(const QByteArray& bytes);
     void deliverLines();

@@ -135,6 +135,8 @@ void Form3::checkShori_Click()
 {
     if (checkShori->text() == QString::fromUtf16(notifier::kCheckStopCaption)) {
         form1().Timer1->setInterval(0);
+        // A check under way ends too, or its result would overwrite "Check Stop".
+        form1().stopCheck();
         form2().showResult(QStringLiteral("Check Stop"));
         checkShori->setText(QString::fromUtf16(notifier::kCheckStartCaption));
     } else {

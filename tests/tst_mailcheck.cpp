@@ -33,9 +33,12 @@ const char *const kColours[4] = {"0", "12500400", "16304788", "16737380"};
 class FakeServer : public QObject {
     Q_OBJECT
 public:
-    FakeServer()
+    explicit FakeServer(const QHostAddress& address = QHostAddress::LocalHost)
     {
-        QVERIFY2(m_server.listen(QHostAddress::LocalHost, 0), "cannot listen on loopback");
+        if (!m_server.listen(address, 0)) {
+            QVERIFY2(address != QHostAddress::LocalHost, "cannot listen on loopback");
+            return;
+        }
         m_port = m_server.serverPort();
         connect(&m_server, &QTcpServer::newConnection, this, &FakeServer::accept);
         greeting = {"+OK fake ready\r\n"};
@@ -53,6 +56,7 @@ public:
     }
 
     quint16 port() const { return m_port; }
+    bool listening() const { return m_server.isListening(); }
     void stopListening() { m_server.close(); }
 
     QList<QByteArray> greeting;
@@ -153,7 +157,9 @@ private slots:
     void overlongLine();
     void connectionFailures_data();
     void connectionFailures();
-    void emptyServerMakesNoAttempt();
+    void incompleteAccountConnectsNowhere_data();
+    void incompleteAccountConnectsNowhere();
+    void portAndHostAsUsersWriteThem();
     void lineBreakInAccountIsNeverSent_data();
     void lineBreakInAccountIsNeverSent();
     void arrivalsAfterQuitChangeNothing();
@@ -251,9 +257,11 @@ void TestMailCheck::countReplies_data()
     QTest::newRow("count and size") << L{"+OK 12 34567\r\n"} << "You have 12 e-Mail\r\n" << true;
     QTest::newRow("no size field") << L{"+OK 3\r\n"} << "You have 3 e-Mail\r\n" << true;
     QTest::newRow("zero") << L{"+OK 0 0\r\n"} << "Not Found e-Mail" << false;
-    QTest::newRow("two spaces") << L{"+OK  5 100\r\n"} << "Not Found e-Mail" << false;
-    QTest::newRow("16 digits") << L{"+OK 1234567890123456 1\r\n"} << "You have 123456789012345 e-Mail\r\n"
-                               << true;
+    QTest::newRow("two spaces") << L{"+OK  5 100\r\n"} << "You have 5 e-Mail\r\n" << true;
+    QTest::newRow("20 digits, in full")
+        << L{"+OK 12345678901234567890 1\r\n"} << "You have 12345678901234567890 e-Mail\r\n"
+        << true;
+    QTest::newRow("leading zeros") << L{"+OK 0000000000000000001 1\r\n"} << "You have 1 e-Mail\r\n" << true;
     QTest::newRow("split in two writes") << L{"+OK 1", "2 34567\r\n"} << "You have 12 e-Mail\r\n" << true;
     QTest::newRow("split before the line end") << L{"+OK 7 1", "\r", "\n"} << "You have 7 e-Mail\r\n" << true;
 }
@@ -305,6 +313,27 @@ void TestMailCheck::failedReplies_data()
                                      << QByteArray("user alice\r\npass s3cret\r\n");
     QTest::newRow("garbage to STAT") << QByteArray("stat") << QByteArray("\r\n") << "Server error"
                                      << QByteArray("user alice\r\npass s3cret\r\nstat\r\n");
+    const QByteArray all = "user alice\r\npass s3cret\r\nstat\r\n";
+    QTest::newRow("STAT without a count")
+        << QByteArray("stat") << QByteArray("+OK\r\n") << "Server error" << all;
+    QTest::newRow("STAT count a word")
+        << QByteArray("stat") << QByteArray("+OK many 300\r\n") << "Server error" << all;
+    QTest::newRow("STAT count negative")
+        << QByteArray("stat") << QByteArray("+OK -3 0\r\n") << "Server error" << all;
+    QTest::newRow("STAT count full-width")
+        << QByteArray("stat") << QByteArray("+OK \xef\xbc\x93 300\r\n") << "Server error" << all;
+    QTest::newRow("STAT count after a NUL")
+        << QByteArray("stat") << QByteArray("+OK \0 3 300\r\n", 15) << "Server error" << all;
+    QTest::newRow("replies sent ahead of the commands")
+        << QByteArray("greeting") << QByteArray("+OK ready\r\n+OK\r\n+OK\r\n+OK 3 0\r\n") << "Server error"
+        << QByteArray();
+    QTest::newRow("count sent ahead of STAT")
+        << QByteArray("pass") << QByteArray("+OK in\r\n+OK 7 70\r\n") << "Server error"
+        << QByteArray("user alice\r\npass s3cret\r\n");
+    QTest::newRow("mailbox in use") << QByteArray("pass") << QByteArray("-ERR [IN-USE] locked elsewhere\r\n")
+                                    << "Server busy" << QByteArray("user alice\r\npass s3cret\r\n");
+    QTest::newRow("login delay on USER") << QByteArray("user") << QByteArray("-ERR [LOGIN-DELAY] wait\r\n")
+                                         << "Server busy" << QByteArray("user alice\r\n");
 }
 
 void TestMailCheck::failedReplies()
@@ -397,12 +426,43 @@ void TestMailCheck::connectionFailures()
     QVERIFY(form2().toolTip().contains(QStringLiteral("Connection failed: ")));
 }
 
-void TestMailCheck::emptyServerMakesNoAttempt()
+void TestMailCheck::incompleteAccountConnectsNowhere_data()
 {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("no server") << "Text1"
+                               << ""
+                               << "the server is empty";
+    QTest::newRow("no account name") << "Text2"
+                                     << ""
+                                     << "the account name is empty";
+    QTest::newRow("no password") << "Text3"
+                                 << ""
+                                 << "the password is empty";
+    QTest::newRow("no port") << "Text4"
+                             << ""
+                             << "the port is empty";
+    QTest::newRow("port in letters") << "Text4"
+                                     << "pop3s"
+                                     << "the port \"pop3s\" is not a number";
+    QTest::newRow("port zero") << "Text4"
+                               << "0"
+                               << "the port \"0\" is not a number";
+    QTest::newRow("port too high") << "Text4"
+                                   << "99500"
+                                   << "the port \"99500\" is not a number";
+}
+
+void TestMailCheck::incompleteAccountConnectsNowhere()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, why);
     FakeServer server;
-    f1().Text1->clear();
     f1().Text4->setText(QString::number(server.port()));
-    form2().Label1->setText(QStringLiteral("Please check a account"));
+    f1().findChild<TextBox *>(field)->setText(text);
+    form2().Label1->setText(QStringLiteral("You have 9 e-Mail\r\n"));
     QSignalSpy finished(&f1(), &Form1::checkFinished);
     f1().Timer1_Timer();
     f1().startCheck();
@@ -410,7 +470,29 @@ void TestMailCheck::emptyServerMakesNoAttempt()
     QVERIFY(!finished.wait(300));
     QCOMPARE(server.connections, 0);
     QCOMPARE(form2().Label1->text(), QStringLiteral("Please check a account"));
+    QVERIFY2(form2().toolTip().contains(why), qPrintable(form2().toolTip()));
     QCOMPARE(popState, QStringLiteral("connect"));
+}
+
+// What a Japanese input method types, and an address written as in a URL, reach the server.
+void TestMailCheck::portAndHostAsUsersWriteThem()
+{
+    FakeServer server;
+    QString fullWidth;
+    for (const QChar digit : QString::number(server.port()))
+        fullWidth += QChar(digit.unicode() - u'0' + 0xFF10);
+    f1().Text4->setText(QStringLiteral("\u3000") + fullWidth + QLatin1Char(' '));
+    QSignalSpy finished(&f1(), &Form1::checkFinished);
+    f1().startCheck();
+    QVERIFY(finished.wait(15000));
+    QCOMPARE(finished.first().first().toString(), QStringLiteral("2 messages"));
+
+    FakeServer v6(QHostAddress::LocalHostIPv6);
+    if (!v6.listening())
+        QSKIP("no IPv6 loopback here");
+    f1().Text1->setText(QStringLiteral("[::1]"));
+    QCOMPARE(runCheck(&v6), QStringLiteral("2 messages"));
+    QVERIFY(v6.received.startsWith("user alice\r\n"));
 }
 
 void TestMailCheck::lineBreakInAccountIsNeverSent_data()
@@ -490,7 +572,7 @@ void TestMailCheck::beepRuleAcrossChecks()
         const char *lastCount;
     } steps[] = {
         {"+OK 2 10\r\n", true, 1, "2"},  {"+OK 2 10\r\n", true, 1, "2"}, {"+OK 3 10\r\n", true, 2, "3"},
-        {"+OK 5 10\r\n", false, 2, "3"}, {"+OK 0 0\r\n", true, 2, "3"},
+        {"+OK 5 10\r\n", false, 2, "3"}, {"+OK 0 0\r\n", true, 2, "0"},  {"+OK 3 10\r\n", true, 3, "3"},
     };
     for (const auto& step : steps) {
         form3().checkbeep->setChecked(step.beepOn);
@@ -627,7 +709,8 @@ void TestMailCheck::fedBytesDriveTheConversation()
     Winsock *socket = f1().Winsock1;
     socket->feedForTest("+OK hel");
     QCOMPARE(popState, QStringLiteral("connect"));
-    socket->feedForTest("lo\r\n+OK\r\n");
+    socket->feedForTest("lo\r\n");
+    socket->feedForTest("+OK\r\n");
     QCOMPARE(popState, QStringLiteral("stat"));
     QCOMPARE(f1().recvData, QStringLiteral("+OK\r\n"));
     QCOMPARE(f1().replyHead, QStringLiteral("+OK\r"));

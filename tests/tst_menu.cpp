@@ -11,6 +11,7 @@
 #include "mailcheck/form1.h"
 #include "mailcheck/pop3.h"
 #include "mailcheck/timer.h"
+#include "mailcheck/winsock.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
 #include "support/ending.h"
@@ -26,6 +27,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 #include <QtTest>
 
@@ -72,6 +75,7 @@ private slots:
     void alwaysOnTop();
     void stopAndRestart_data();
     void stopAndRestart();
+    void stopEndsTheCheckUnderWay();
     void exitQuestionAnsweredNo();
     void exitQuestionAnsweredYes();
     void sessionEndsWhileTheQuestionIsOpen();
@@ -213,6 +217,32 @@ void MenuTest::stopAndRestart()
     QCOMPARE(form2().Label1->text(), line);
     QCOMPARE(form3().checkShori->text(), nextCaption);
     QCOMPARE(form2().Label2->text(), QStringLiteral("2026/12/06 03:31:19"));
+}
+
+// Stopping ends a check that is talking to the server: nothing more goes out, no result follows.
+void MenuTest::stopEndsTheCheckUnderWay()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    Form1& f1 = form1();
+    f1.Text1->setText(QStringLiteral("127.0.0.1"));
+    f1.Text2->setText(QStringLiteral("taro"));
+    f1.Text3->setText(QStringLiteral("secret"));
+    f1.Text4->setText(QString::number(server.serverPort()));
+    f1.startCheck();
+    QVERIFY(server.waitForNewConnection(5000));
+    QTcpSocket *peer = server.nextPendingConnection();
+    peer->write("+OK ready\r\n");
+    QTRY_VERIFY(peer->bytesAvailable() >= 11);
+    QCOMPARE(peer->readAll(), QByteArray("user taro\r\n"));
+
+    form3().checkShori->trigger();
+    peer->write("+OK\r\n");
+    QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+    QTest::qWait(100);
+    QCOMPARE(peer->readAll(), QByteArray());
+    QCOMPARE(form2().Label1->text(), QStringLiteral("Check Stop"));
+    QVERIFY(!f1.Winsock1->isOpen());
 }
 
 void MenuTest::exitQuestionAnsweredNo()

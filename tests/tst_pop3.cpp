@@ -10,12 +10,14 @@ class TestPop3 : public QObject {
 private slots:
     void replyKinds_data();
     void replyKinds();
-    void mailCount_data();
-    void mailCount();
-    void countText_data();
-    void countText();
+    void statCount_data();
+    void statCount();
+    void busyReply_data();
+    void busyReply();
     void port_data();
     void port();
+    void host_data();
+    void host();
     void lineFraming_data();
     void lineFraming();
     void framingDoesNotDependOnChunks();
@@ -51,110 +53,135 @@ void TestPop3::replyKinds()
     QCOMPARE(isErrorReply(reply), error);
 }
 
-void TestPop3::mailCount_data()
+void TestPop3::statCount_data()
 {
     QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("raw");
-    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("count"); // empty: the reply holds no count
     QTest::newRow("count and size") << "+OK 12 34567\r\n"
-                                    << "12"
                                     << "12";
     QTest::newRow("no size field") << "+OK 3\r\n"
-                                   << "3\r\n"
                                    << "3";
     QTest::newRow("zero") << "+OK 0 0\r\n"
-                          << "0"
                           << "0";
     QTest::newRow("two spaces") << "+OK  5 100\r\n"
-                                << ""
-                                << "0";
-    QTest::newRow("14 digits, the longest a space can end") << "+OK 12345678901234 9\r\n"
-                                                            << "12345678901234"
-                                                            << "12345678901234";
-    QTest::newRow("15 digits") << "+OK 123456789012345 9\r\n"
-                               << "123456789012345"
-                               << "123456789012345";
-    QTest::newRow("16 digits") << "+OK 1234567890123456 9\r\n"
-                               << "123456789012345"
-                               << "123456789012345";
-    QTest::newRow("leading zeros") << "+OK 007 1\r\n"
-                                   << "007"
-                                   << "7";
-    QTest::newRow("word") << "+OK many 1\r\n"
-                          << "many"
-                          << "0";
-    QTest::newRow("digits then letters") << "+OK 4x 1\r\n"
-                                         << "4x"
-                                         << "4";
-    QTest::newRow("bare ok") << "+OK\r\n"
-                             << "\n"
-                             << "0";
-    QTest::newRow("shorter than the head") << "+O"
-                                           << ""
-                                           << "0";
+                                << "5";
     QTest::newRow("tab separated") << "+OK 4\t100\r\n"
-                                   << "4\t100\r\n"
                                    << "4";
+    QTest::newRow("20 digits") << "+OK 12345678901234567890 9\r\n"
+                               << "12345678901234567890";
+    QTest::newRow("leading zeros") << "+OK 0000000000000000001 1\r\n"
+                                   << "1";
+    QTest::newRow("only zeros") << "+OK 000 0\r\n"
+                                << "0";
+    QTest::newRow("bare ok") << "+OK\r\n"
+                             << "";
+    QTest::newRow("bare ok, blanks") << "+OK   \r\n"
+                                     << "";
+    QTest::newRow("word") << "+OK many 300\r\n"
+                          << "";
+    QTest::newRow("negative") << "+OK -3 0\r\n"
+                              << "";
+    QTest::newRow("digits then letters") << "+OK 4x 1\r\n"
+                                         << "";
+    QTest::newRow("full-width digit") << "+OK \uff13 300\r\n"
+                                      << "";
+    QTest::newRow("NUL before the digits") << QString::fromLatin1("+OK \0 3 300\r\n", 15) << "";
+    QTest::newRow("glued to +OK") << "+OK3 300\r\n"
+                                  << "";
+    QTest::newRow("not +OK") << "* 3 300\r\n"
+                             << "";
+    QTest::newRow("shorter than the head") << "+O"
+                                           << "";
 }
 
-void TestPop3::mailCount()
+void TestPop3::statCount()
 {
     QFETCH(QString, reply);
-    QFETCH(QString, raw);
     QFETCH(QString, count);
-    QCOMPARE(readMailCount(reply), raw);
-    QCOMPARE(countFromText(readMailCount(reply)), count);
+    QCOMPARE(mailcheck::statCount(reply).value_or(QString()), count);
 }
 
-void TestPop3::countText_data()
+void TestPop3::busyReply_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("count");
-    QTest::newRow("empty") << ""
-                           << "0";
-    QTest::newRow("blanks first") << "  \t 42"
-                                  << "42";
-    QTest::newRow("line end after") << "3\r\n"
-                                    << "3";
-    QTest::newRow("only zeros") << "000"
-                                << "0";
-    QTest::newRow("sign is not a digit") << "-5"
-                                         << "0";
-    QTest::newRow("letters") << "abc"
-                             << "0";
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("busy");
+    QTest::newRow("in use") << "-ERR [IN-USE] Mailbox is locked by another session\r\n" << true;
+    QTest::newRow("login delay") << "-ERR [LOGIN-DELAY] Logins too close together\r\n" << true;
+    QTest::newRow("lower case") << "-ERR [login-delay] wait\r\n" << true;
+    QTest::newRow("with a sub-level") << "-ERR [IN-USE/SESSION] busy\r\n" << true;
+    QTest::newRow("auth") << "-ERR [AUTH] Authentication failed.\r\n" << false;
+    QTest::newRow("no code") << "-ERR invalid password\r\n" << false;
+    QTest::newRow("code later in the text") << "-ERR wrong password [IN-USE]\r\n" << false;
+    QTest::newRow("longer code") << "-ERR [IN-USER] x\r\n" << false;
+    QTest::newRow("success") << "+OK [IN-USE]\r\n" << false;
 }
 
-void TestPop3::countText()
+void TestPop3::busyReply()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, count);
-    QCOMPARE(countFromText(text), count);
+    QFETCH(QString, reply);
+    QFETCH(bool, busy);
+    QCOMPARE(mailcheck::isBusyReply(reply), busy);
 }
 
 void TestPop3::port_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("port");
-    QTest::newRow("empty") << "" << 110;
+    QTest::addColumn<int>("port"); // 0: no port can be read
+    QTest::newRow("empty") << "" << 0;
     QTest::newRow("110") << "110" << 110;
     QTest::newRow("995") << "995" << 995;
     QTest::newRow("blanks around") << " 1100 " << 1100;
     QTest::newRow("lowest") << "1" << 1;
     QTest::newRow("highest") << "65535" << 65535;
-    QTest::newRow("zero") << "0" << 110;
-    QTest::newRow("too high") << "65536" << 110;
-    QTest::newRow("huge") << "99999999999999999999" << 110;
-    QTest::newRow("letters") << "abc" << 110;
-    QTest::newRow("negative") << "-995" << 110;
-    QTest::newRow("fraction") << "99.5" << 110;
-    QTest::newRow("digits and letters") << "995x" << 110;
+    QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("too high") << "65536" << 0;
+    QTest::newRow("huge") << "99999999999999999999" << 0;
+    QTest::newRow("letters") << "abc" << 0;
+    QTest::newRow("negative") << "-995" << 0;
+    QTest::newRow("fraction") << "99.5" << 0;
+    QTest::newRow("digits and letters") << "995x" << 0;
+    QTest::newRow("full-width") << "９９５" << 995;
+    QTest::newRow("full-width, leading zero") << "０９９５" << 995;
+    QTest::newRow("ideographic blanks around") << "\u3000995\u3000" << 995;
+    QTest::newRow("blanks only") << "   " << 0;
+    QTest::newRow("Arabic-Indic digits") << "\u0669\u0669\u0665" << 0;
+    QTest::newRow("superscript digits") << "\u00b9\u00b9\u2070" << 110;
 }
 
 void TestPop3::port()
 {
     QFETCH(QString, text);
     QFETCH(int, port);
-    QCOMPARE(portFromText(text), port);
+    QCOMPARE(portFromText(text).value_or(0), port);
+}
+
+void TestPop3::host_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("host");
+    QTest::newRow("name") << "pop.example.test"
+                          << "pop.example.test";
+    QTest::newRow("IPv4") << "127.0.0.1"
+                          << "127.0.0.1";
+    QTest::newRow("IPv6") << "::1"
+                          << "::1";
+    QTest::newRow("bracketed IPv6") << "[::1]"
+                                    << "::1";
+    QTest::newRow("bracketed full IPv6") << "[2001:db8::25]"
+                                         << "2001:db8::25";
+    QTest::newRow("empty brackets") << "[]"
+                                    << "[]";
+    QTest::newRow("bracketed name") << "[pop]"
+                                    << "[pop]";
+    QTest::newRow("one bracket") << "[::1"
+                                 << "[::1";
+}
+
+void TestPop3::host()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, host);
+    QCOMPARE(hostFromText(text), host);
 }
 
 void TestPop3::lineFraming_data()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package, judged from outside: scripts/package builds it, dpkg -x unpacks it into a temporary
-# root, and the control fields, the installed files, the desktop entry, the metainfo, the man page and the
-# installed binary are checked there. `cmake --install` must lay out the same files.
+# root, and the control fields, the installed files, the desktop entry, the metainfo, the man page, the
+# copyright and changelog and the installed binary are checked there; lintian finds no error or warning.
+# `cmake --install` must lay out the same files.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 src=${VURK_SOURCE_DIR:?}
@@ -64,7 +65,9 @@ files=(bin/vurk_mailchecker
     share/icons/hicolor/48x48/apps/vurk_mailchecker.png
     share/icons/hicolor/128x128/apps/vurk_mailchecker.png
     share/metainfo/example.vurk_development.mailchecker.metainfo.xml
-    share/man/man1/vurk_mailchecker.1.gz)
+    share/man/man1/vurk_mailchecker.1.gz
+    share/doc/vurk-mailchecker/copyright
+    share/doc/vurk-mailchecker/changelog.gz)
 for f in "${files[@]}"; do
     [ -f "$usr/$f" ] || e2e_fail "not installed: /usr/$f"
 done
@@ -109,6 +112,25 @@ for text in NAME SYNOPSIS DESCRIPTION OPTIONS FILES SIGNALS "SEE ALSO" \
     SIGTERM SIGHUP SIGINT "vurk_mailchecker $version" ".config/autostart"; do
     grep -qF -- "$text" "$E2E_TMP/man.txt" || e2e_fail "man page lacks '$text'"
 done
+
+# --- Copyright in Debian's machine-readable format with LICENSE's terms; the changelog's top entry is
+# this release.
+copyright="$usr/share/doc/vurk-mailchecker/copyright"
+[ "$(head -n 1 "$copyright")" = "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] ||
+    e2e_fail "copyright is not machine-readable: $(head -n 1 "$copyright")"
+sed -n '/^ Permission /,$p' "$copyright" | sed 's/^ //; s/^\.$//' >"$E2E_TMP/licence"
+diff "$E2E_TMP/licence" <(sed -n '/^Permission /,$p' "$src/LICENSE") >&2 ||
+    e2e_fail "the copyright file's licence text is not LICENSE's"
+zcat "$usr/share/doc/vurk-mailchecker/changelog.gz" >"$E2E_TMP/changelog" || e2e_fail "changelog.gz is not valid gzip"
+top=$(dpkg-parsechangelog -l "$E2E_TMP/changelog" -S Version) || e2e_fail "changelog does not parse"
+[ "$top" = "$version" ] || e2e_fail "changelog's top entry is $top, project says $version"
+released=$(sed -n 's/^set(VURK_RELEASE_DATE "\(.*\)")$/\1/p' "$src/packaging/CMakeLists.txt")
+[ "$(date -u -d "$(dpkg-parsechangelog -l "$E2E_TMP/changelog" -S Date)" +%F)" = "$released" ] ||
+    e2e_fail "changelog's top entry is not dated $released"
+
+# --- lintian: no error, no warning (info and pedantic tags are allowed).
+lintian --fail-on error,warning "$deb" >"$E2E_TMP/lintian.txt" 2>&1 &&
+    ! grep -Eq '^[EW]: ' "$E2E_TMP/lintian.txt" || e2e_fail "lintian: $(cat "$E2E_TMP/lintian.txt")"
 
 # --- The installed binary, with the system's libraries only (LD_LIBRARY_PATH left as it is).
 ! ldd "$bin" | grep -q 'not found' || e2e_fail "unresolved libraries: $(ldd "$bin" | grep 'not found')"

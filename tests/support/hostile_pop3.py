@@ -20,6 +20,10 @@ Behaviours:
   plaintext   plain greeting (on a port the client reaches with TLS)
   tlsserver   waits for a TLS handshake (on a port the client reaches in plain text)
   goodtls[:N] a proper conversation inside TLS (needs --cert and --key)
+  ahead       the greeting with the answers to USER, PASS and STAT sent at once behind it
+  nocount     STAT answered with a bare "+OK" among endless lines of "+OK"
+  inuse       "-ERR [IN-USE]" to PASS: the mailbox is open in another session
+  latestat[:N] a proper conversation whose STAT reply (N messages) comes 5 s late
 """
 import argparse
 import os
@@ -90,7 +94,7 @@ class Conn:
                 return
 
 
-def conversation(c, count, fail_pass=False):
+def conversation(c, count, fail_pass=None, stat_delay=0):
     c.send(b"+OK hostile test server ready\r\n")
     while True:
         line = c.readline()
@@ -98,14 +102,27 @@ def conversation(c, count, fail_pass=False):
             return "client closed"
         word = line.split(" ", 1)[0].lower()
         if word == "pass" and fail_pass:
-            c.send(b"-ERR invalid login\r\n")
+            c.send(fail_pass)
         elif word == "stat":
+            time.sleep(stat_delay)
             c.send(b"+OK %d %d\r\n" % (count, count * 1234))
         elif word == "quit":
             c.send(b"+OK bye\r\n")
             return "quit"
         else:
             c.send(b"+OK\r\n")
+
+
+def until_stat(c):
+    """Greets and says "+OK" to every command up to STAT; False when the client left first."""
+    c.send(b"+OK ready\r\n")
+    while True:
+        line = c.readline()
+        if line is None:
+            return False
+        if line.lower().startswith("stat"):
+            return True
+        c.send(b"+OK\r\n")
 
 
 def stream(c, chunk, limit):
@@ -120,7 +137,19 @@ def behave(c, behaviour):
     if name == "good":
         return conversation(c, count)
     if name == "err":
-        return conversation(c, count, fail_pass=True)
+        return conversation(c, count, fail_pass=b"-ERR invalid login\r\n")
+    if name == "latestat":
+        return conversation(c, count, stat_delay=5)
+    if name == "inuse":
+        return conversation(c, count, fail_pass=b"-ERR [IN-USE] Mailbox is locked by another session\r\n")
+    if name == "ahead":
+        c.send(b"+OK ready\r\n+OK\r\n+OK logged in\r\n+OK 7 700\r\n")
+        c.wait_close()
+        return "client closed"
+    if name == "nocount":
+        if not until_stat(c):
+            return "client closed"
+        return stream(c, b"+OK\r\n" * 4096, 1 << 30)
     if name == "badgreet":
         c.send(b"* hello, this is not POP3\r\n")
         c.wait_close()
@@ -145,16 +174,11 @@ def behave(c, behaviour):
         c.wait_close()
         return "client closed"
     if name == "reset":
-        c.send(b"+OK ready\r\n")
-        while True:
-            line = c.readline()
-            if line is None:
-                return "client closed"
-            if line.lower().startswith("stat"):
-                c.send(b"+OK 3")
-                c.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-                return "reset"
-            c.send(b"+OK\r\n")
+        if not until_stat(c):
+            return "client closed"
+        c.send(b"+OK 3")
+        c.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        return "reset"
     if name == "greetclose":
         c.send(b"+OK ready\r\n")
         return "closed after greeting"
