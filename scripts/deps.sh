@@ -8,7 +8,8 @@ VURK_BUILD_PACKAGES="cmake ninja-build g++ pkgconf
   qt6-base-dev
   qtkeychain-qt6-dev
   libxcb1-dev
-  libfontconfig-dev"
+  libfontconfig-dev
+  libglib2.0-dev"
 
 # Running it: the Japanese font, libsecret (QtKeychain loads it to reach the Secret Service), and the
 # private X server scripts/run uses without a display.
