@@ -137,6 +137,12 @@ bool Main()
         f2.setTop(*top);
     if (const auto left = app::textToSingle(f1.Text6->text()))
         f2.setLeft(*left);
+    // A place from a larger or a second monitor comes back where the whole notifier shows; the next
+    // save stores the new place, and a reload of the notifier finds it in the hidden fields.
+    if (f2.bringOnScreen()) {
+        f1.Text5->setText(app::singleToText(float(f2.Top())));
+        f1.Text6->setText(app::singleToText(float(f2.Left())));
+    }
 
     for (int i = 0; i < 4; ++i)
         form4().Colour[i]->setText(stored.read(Store::Key::colour[i]));
@@ -144,6 +150,13 @@ bool Main()
 
     f2.show();
     f2.activateWindow();
+    // A settings file that cannot be read or saved is told where a desktop user looks.
+    f2.showProblem(stored.problem());
+    Store::setProblemHandler([](const QString& problem) {
+        // A save at the very end must not bring the notifier back.
+        if (form2Exists())
+            form2().showProblem(problem);
+    });
     f2.showResult(QStringLiteral("Not Found e-Mail"));
     app::writeClockLine(f2.Label2);
     if (!f1.accountComplete())

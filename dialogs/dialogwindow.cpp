@@ -12,23 +12,26 @@
 
 namespace dialogs {
 
-QFont japaneseFont(double pointSize, bool bold)
+// 150 twips are 10 pixels at 96 DPI: "標準(110)", "キャンセル" with the button's margins and "65535"
+// in the port field fit the account window's boxes, which are the narrowest.
+constexpr int kTextSizeTwips = 150;
+
+QFont japaneseFont(bool bold)
 {
     QFont font;
     font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
                       QStringLiteral("IPAPGothic"), QStringLiteral("VL PGothic"),
                       QStringLiteral("Noto Sans CJK JP")});
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(pointSize);
+    // Whole pixels keep the glyphs crisp.
+    font.setPixelSize(app::twipsToPixelsY(kTextSizeTwips));
     font.setBold(bold);
     return font;
 }
 
 namespace {
 
-const char kButtonFontProperty[] = "vurkButtonFont";
-
-// Start-up creates the colour and mail-program dialogs hidden; a Japanese font set on them then
+// Start-up creates the account, colour and mail-program windows hidden; a Japanese font set on them then
 // would load the whole CJK font at start-up for windows most runs never show. The fonts are set
 // when a dialog is first shown instead.
 class FirstShowFonts : public QObject {
@@ -52,11 +55,12 @@ protected:
 
 void applyDialogFonts(QWidget *window)
 {
-    window->setFont(japaneseFont(9));
-    for (QPushButton *button : window->findChildren<QPushButton *>()) {
-        if (button->property(kButtonFontProperty).toBool())
-            button->setFont(japaneseFont(8.25));
-    }
+    window->setFont(japaneseFont());
+}
+
+void applyFontsOnFirstShow(QWidget *window)
+{
+    window->installEventFilter(new FirstShowFonts(window));
 }
 
 void setUpDialogWindow(QWidget *window, int widthTwips, int heightTwips)
@@ -65,7 +69,7 @@ void setUpDialogWindow(QWidget *window, int widthTwips, int heightTwips)
                            Qt::MSWindowsFixedSizeDialogHint);
     app::keepOutOfTaskbar(window);
     app::setBackColour(window, Qt::white);
-    window->installEventFilter(new FirstShowFonts(window));
+    applyFontsOnFirstShow(window);
     app::sizeTwips(window, widthTwips, heightTwips);
     centreOnScreen(window);
 }
@@ -94,7 +98,6 @@ QPushButton *addButton(QWidget *parent, const QString& name, const QString& text
 {
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
-    button->setProperty(kButtonFontProperty, true);
     button->setAutoDefault(false);
     app::setBackColour(button, Qt::white);
     app::placeTwips(button, left, top, width, height);

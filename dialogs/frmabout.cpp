@@ -65,7 +65,7 @@ frmAbout::frmAbout()
     Image1 = dialogs::addLabel(this, QStringLiteral("Image1"), QString(), 120, 120, 1410, 870);
     Image1->setPixmap(QPixmap(QString::fromLatin1(kLogo)));
     lblVersion = dialogs::addLabel(this, QStringLiteral("lblVersion"), QString(), 1680, 240, 3885, 225);
-    lblVersion->setFont(dialogs::japaneseFont(9.75, true));
+    lblVersion->setFont(dialogs::japaneseFont(true));
     Label6 =
         dialogs::addLabel(this, QStringLiteral("Label6"), QString::fromUtf8(kTerms), 1680, 630, 4695, 1005);
     Label6->setAlignment(Qt::AlignLeft | Qt::AlignTop);

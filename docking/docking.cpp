@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QPointer>
 #include <QRect>
+#include <QRegion>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace Docking {
@@ -75,6 +77,51 @@ bool snapAxis(qint32 lo, qint32 hi, qint32 targetLo, qint32 targetHi, bool isWin
     }
     best = d;
     return true;
+}
+
+// Qt's own rounding from logical to device pixels: halves away from zero, as qRound does.
+qint64 roundHalfUp(double value)
+{
+    return value >= 0 ? qint64(value + 0.5) : -qint64(-value + 0.5);
+}
+
+// The device value a logical one was rounded from. Several may round to it: one that maps back
+// exactly wins (a 1024 px screen at scale 2 is 512 logical px, not 511.5), otherwise the one that
+// keeps the window furthest in.
+qint64 deviceValue(qint64 logical, double scale, bool higher)
+{
+    const double exact = double(logical) * scale;
+    qint64 best = roundHalfUp(exact);
+    bool found = false;
+    for (qint64 n = qint64(std::floor(exact - scale)); n <= qint64(std::ceil(exact + scale)); ++n) {
+        if (roundHalfUp(double(n) / scale) != logical)
+            continue;
+        if (std::abs(double(n) - exact) < 1e-6)
+            return n;
+        if (!found || (higher ? n > best : n < best))
+            best = n;
+        found = true;
+    }
+    return best;
+}
+
+// One axis of wholeWindowArea: the lowest and the highest logical place of a window of that size
+// whose device span lies within the area's.
+void wholeSpan(qint64 lo, qint64 hi, qint64 size, double scale, qint64 origin, qint64& first, qint64& last)
+{
+    const qint64 deviceLo = deviceValue(lo - origin, scale, true) + origin;
+    const qint64 deviceHi = deviceLo + deviceValue(hi - lo, scale, false);
+    const qint64 deviceSize = roundHalfUp(double(size) * scale);
+    const auto device = [&](qint64 place) { return roundHalfUp(double(place - origin) * scale) + origin; };
+    // The rounding is off by less than a pixel of either kind, so a few steps always do.
+    const int steps = 2 + int(std::ceil(scale));
+    first = lo;
+    for (int i = 0; i < steps && device(first) < deviceLo; ++i)
+        ++first;
+    last = hi - size;
+    for (int i = 0; i < steps && last > first && device(last) + deviceSize > deviceHi; ++i)
+        --last;
+    last = std::max(last, first);
 }
 
 // The registry's 16-bit count and capacity stop growing rather than wrap.
@@ -247,7 +294,10 @@ void CollectSnapTargets(QWidget *window)
     QScreen *screen = window ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    state.snapTargets.push_back(fromQRect(screen->availableGeometry()));
+    const QSize size = window ? window->frameGeometry().size() : QSize();
+    state.snapTargets.push_back(wholeWindowArea(fromQRect(screen->availableGeometry()), size.width(),
+                                                size.height(), screen->devicePixelRatio(),
+                                                {screen->geometry().x(), screen->geometry().y()}));
 
     // Qt's list of top-level windows runs in the order the windows were first shown; the order only
     // decides ties between windows at equal distance.
@@ -264,6 +314,48 @@ void CollectSnapTargets(QWidget *window)
             state.snapTargets.push_back(fromQRect(other->frameGeometry()));
         }
     }
+}
+
+Rect wholeWindowArea(const Rect& area, qint32 width, qint32 height, double scale, Point origin)
+{
+    if (!(scale > 0) || scale == 1.0)
+        return area;
+    qint64 left = 0, right = 0, top = 0, bottom = 0;
+    wholeSpan(area.left, area.right, width, scale, origin.x, left, right);
+    wholeSpan(area.top, area.bottom, height, scale, origin.y, top, bottom);
+    return {narrow(left), narrow(top), narrow(right + width), narrow(bottom + height)};
+}
+
+Point placeOnScreen(const Rect& rect, std::span<const Rect> areas, const Rect& primary)
+{
+    QRegion uncovered(toQRect(rect));
+    for (const Rect& area : areas)
+        uncovered -= QRegion(toQRect(area));
+    if (uncovered.isEmpty())
+        return {rect.left, rect.top};
+    const qint64 width = qint64(rect.right) - rect.left;
+    const qint64 height = qint64(rect.bottom) - rect.top;
+    // A window larger than the area keeps its top-left corner on it.
+    const auto nearest = [](qint64 value, qint64 lo, qint64 hi) { return std::max(lo, std::min(value, hi)); };
+    return {narrow(nearest(rect.left, primary.left, std::max<qint64>(primary.left, primary.right - width))),
+            narrow(nearest(rect.top, primary.top, std::max<qint64>(primary.top, primary.bottom - height)))};
+}
+
+QPoint visiblePlace(const QWidget *window, const QPoint& place)
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!window || !primary)
+        return place;
+    const QSize size = window->frameGeometry().size();
+    const auto areaOf = [&size](const QScreen *screen) {
+        return wholeWindowArea(fromQRect(screen->availableGeometry()), size.width(), size.height(),
+                               screen->devicePixelRatio(), {screen->geometry().x(), screen->geometry().y()});
+    };
+    std::vector<Rect> areas;
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas.push_back(areaOf(screen));
+    const Point at = placeOnScreen(fromQRect(QRect(place, size)), areas, areaOf(primary));
+    return {at.x, at.y};
 }
 
 const MoveState& moveState()
@@ -287,6 +379,12 @@ Rect fromQRect(const QRect& rect)
 {
     return {rect.x(), rect.y(), narrow(qint64(rect.x()) + rect.width()),
             narrow(qint64(rect.y()) + rect.height())};
+}
+
+QRect toQRect(const Rect& rect)
+{
+    return QRect(rect.left, rect.top, narrow(qint64(rect.right) - rect.left),
+                 narrow(qint64(rect.bottom) - rect.top));
 }
 
 } // namespace Docking

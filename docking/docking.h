@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+class QPoint;
 class QRect;
 class QWidget;
 
@@ -71,6 +72,21 @@ void SnapRect(std::span<const Rect> targets, Mode mode, Rect& rect, int edge, qi
 // of every other visible top-level window of the program, in the order they were first shown.
 void CollectSnapTargets(QWidget *window);
 
+// The part of a work area (logical pixels, on a screen whose top-left corner is origin) in which a
+// window of that size shows whole. At a fractional scale Qt rounds the screen's device size to
+// logical pixels and the window's logical place and size back to device pixels, so a window flush
+// with the logical right or bottom edge can have its last device column or row off the screen; the
+// edges move in until it cannot. At whole scales the area is the work area itself.
+Rect wholeWindowArea(const Rect& area, qint32 width, qint32 height, double scale, Point origin);
+
+// Where a window at rect is seen whole: rect's own place while it lies whole within the areas taken
+// together, otherwise the nearest place inside primary. Areas as wholeWindowArea gives them.
+Point placeOnScreen(const Rect& rect, std::span<const Rect> areas, const Rect& primary);
+
+// The same for one of the program's windows at a place in logical pixels, over the screens there
+// are now: a place left from a larger or a second monitor comes back to the primary screen.
+QPoint visiblePlace(const QWidget *window, const QPoint& place);
+
 // What carries from one moving step to the next; the snapped flags also carry from drag to drag.
 // Test seam: moveState(), registryView() and resetDockingState() let tests look in and start afresh.
 struct MoveState {
@@ -93,5 +109,6 @@ RegistryView registryView();
 void resetDockingState();
 
 Rect fromQRect(const QRect& rect);
+QRect toQRect(const Rect& rect);
 
 } // namespace Docking

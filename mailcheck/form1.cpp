@@ -8,6 +8,7 @@
 #include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
+#include "dialogs/dialogwindow.h"
 #include "dialogs/form4.h"
 #include "mailcheck/pop3.h"
 #include "mailcheck/recheck.h"
@@ -76,6 +77,7 @@ Form1::Form1()
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("アカウント設定"));
     app::sizeTwips(this, 4335, 1695);
+    dialogs::applyFontsOnFirstShow(this);
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("サーバー名"), 120, 120, 1200, 255);
     Text1 = makeField(this, "Text1", 1350, 120, 2895, 270);

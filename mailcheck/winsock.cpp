@@ -33,12 +33,15 @@ QList<QSslCertificate> folderCertificates()
 }
 
 // The system's trusted certificates plus the user's own, read again at every connection so a
-// certificate dropped into the folder counts without a restart.
-QSslConfiguration tlsConfiguration()
+// certificate dropped into the folder counts without a restart. The user's own count only while
+// nobody else can put one there; ignored says why they did not.
+QSslConfiguration tlsConfiguration(QString& ignored)
 {
     static const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
+    const QString problem = Store::certsFolderProblem();
+    ignored = problem.isEmpty() ? QString() : QStringLiteral("certs ignored: ") + problem;
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setCaCertificates(system + folderCertificates());
+    configuration.setCaCertificates(problem.isEmpty() ? system + folderCertificates() : system);
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     return configuration;
 }
@@ -79,11 +82,15 @@ void Winsock::Connect(const QString& host, int port)
     QTcpSocket *socket = nullptr;
     if (port == app::seams::implicitTlsPort()) {
         auto *tls = new QSslSocket(this);
-        tls->setSslConfiguration(tlsConfiguration());
-        connect(tls, &QSslSocket::sslErrors, this, [this, tls](const QList<QSslError>& errors) {
+        QString ignored;
+        tls->setSslConfiguration(tlsConfiguration(ignored));
+        connect(tls, &QSslSocket::sslErrors, this, [this, tls, ignored](const QList<QSslError>& errors) {
             if (tls != m_socket)
                 return;
+            // Why the user's own certificate did not help comes first: the tooltip keeps a short line.
             QStringList texts;
+            if (!ignored.isEmpty())
+                texts << ignored;
             for (const QSslError& error : errors)
                 texts << error.errorString();
             m_tlsErrors = texts.join(QStringLiteral("; "));

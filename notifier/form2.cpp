@@ -81,13 +81,34 @@ void Form2::showResult(const QString& line, const QString& outcome, const QStrin
     if (!panelColour.isEmpty())
         app::setBackColourText(Label3, panelColour);
     if (!outcome.isEmpty()) {
-        const QString text = notifier::outcomeText(QDateTime::currentDateTime(), outcome);
-        // A server's words must not turn into markup.
-        setToolTip(Qt::mightBeRichText(text)
-                       ? QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>")
-                       : text);
+        m_outcome = notifier::outcomeText(QDateTime::currentDateTime(), outcome);
+        updateToolTip();
     }
     app::reportStatus(line, outcome);
+}
+
+void Form2::showProblem(const QString& problem)
+{
+    if (problem == m_problem)
+        return;
+    m_problem = problem;
+    updateToolTip();
+}
+
+void Form2::updateToolTip()
+{
+    QStringList lines;
+    for (const QString& line : {m_problem, m_outcome}) {
+        if (!line.isEmpty())
+            lines << line;
+    }
+    const QString text = lines.join(QLatin1Char('\n'));
+    // A server's words or a path must not turn into markup.
+    setToolTip(Qt::mightBeRichText(text)
+                   ? QStringLiteral("<qt>") +
+                         text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
+                         QStringLiteral("</qt>")
+                   : text);
 }
 
 double Form2::Top() const
@@ -114,6 +135,15 @@ void Form2::moveToPixels(const QPoint& topLeft)
 {
     m_position = topLeft;
     move(topLeft);
+}
+
+bool Form2::bringOnScreen()
+{
+    const QPoint place = Docking::visiblePlace(this, m_position);
+    if (place == m_position)
+        return false;
+    moveToPixels(place);
+    return true;
 }
 
 void Form2::shakeToPixels(const QPoint& topLeft)

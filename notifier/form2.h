@@ -28,6 +28,9 @@ public:
     // Every line reaches the status probe.
     void showResult(const QString& line, const QString& outcome = QString(),
                     const QString& panelColour = QString());
+    // A problem with the settings file, kept as the tooltip's first line above every later check's
+    // outcome until it is replaced; the empty text takes it away.
+    void showProblem(const QString& problem);
 
     // Position in twips, screen coordinates.
     double Top() const;
@@ -41,6 +44,9 @@ public:
     QPoint pixelPosition() const { return m_position; }
     // The window has been on screen (mapped and exposed) at least once.
     bool isOnScreen() const { return m_placementChecked; }
+    // Moves a window that would not be seen whole on any screen to the nearest place on the
+    // primary screen where it is; a window that is seen stays exactly where it is. True if moved.
+    bool bringOnScreen();
 
     // Above all other windows or not; the menu's check mark is not touched. Switched in place: the
     // window is neither hidden nor re-created.
@@ -83,6 +89,10 @@ private:
     void beginMove(QPoint grip, QPoint cursor);
     void moveStep(QPoint cursor);
     void showPopupMenu();
+    void updateToolTip();
+
+    QString m_problem;
+    QString m_outcome; // the last check's, as the tooltip tells it
 
     // The place the program put the window: the truth, whatever the window manager reports.
     QPoint m_position;

@@ -1,18 +1,40 @@
 #include "notifier/mailprogram.h"
 
 #include <QProcess>
-#include <QStringList>
+#include <glib.h>
 
 namespace notifier {
 
+CommandWords splitCommandLine(const QString& commandLine)
+{
+    const QString noProgram = QStringLiteral("コマンドラインにプログラム名がありません。");
+    const QByteArray text = commandLine.toUtf8();
+    // GLib's shell rules, already in the process through Qt's event loop: no hand-written quoting.
+    int count = 0;
+    gchar **argv = nullptr;
+    GError *error = nullptr;
+    if (!g_shell_parse_argv(text.constData(), &count, &argv, &error)) {
+        CommandWords failed;
+        failed.error = error && error->code != G_SHELL_ERROR_EMPTY_STRING ? QString::fromUtf8(error->message)
+                                                                          : noProgram;
+        g_clear_error(&error);
+        return failed;
+    }
+    CommandWords result;
+    for (int i = 0; i < count; ++i)
+        result.words << QString::fromUtf8(argv[i]);
+    g_strfreev(argv);
+    return result;
+}
+
 QString startCommandLine(const QString& commandLine)
 {
-    QStringList arguments = QProcess::splitCommand(commandLine);
-    if (arguments.isEmpty())
-        return QStringLiteral("コマンドラインにプログラム名がありません。");
+    CommandWords command = splitCommandLine(commandLine);
+    if (!command.error.isEmpty())
+        return command.error;
     QProcess process;
-    process.setProgram(arguments.takeFirst());
-    process.setArguments(arguments);
+    process.setProgram(command.words.takeFirst());
+    process.setArguments(command.words);
     if (!process.startDetached())
         return process.errorString();
     return {};

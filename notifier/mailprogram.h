@@ -1,11 +1,21 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace notifier {
 
-// Starts a command line as a shell would split it, without waiting for the program. Returns why
-// it could not be started, or the empty text when it was.
+// A command line cut into words as a shell would: blanks between words, single and double quotes
+// and backslashes as in sh, but nothing is run and nothing is expanded ($HOME, *, ~ stay as they
+// are). error says why the text is not a command line (an unbalanced quote, no word at all).
+struct CommandWords {
+    QStringList words;
+    QString error;
+};
+CommandWords splitCommandLine(const QString& commandLine);
+
+// Starts a command line split as above, without waiting for the program. Returns why it could not
+// be started, or the empty text when it was.
 QString startCommandLine(const QString& commandLine);
 
 } // namespace notifier

@@ -9,6 +9,7 @@ VURK_BUILD_PACKAGES="cmake ninja-build g++ pkgconf
   qtkeychain-qt6-dev
   libxcb1-dev
   libfontconfig-dev
+  libglib2.0-dev
   libcanberra-dev"
 
 # Running it: the Japanese font, libsecret (QtKeychain loads it to reach the Secret Service), and the

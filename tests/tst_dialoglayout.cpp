@@ -4,6 +4,8 @@
 #include "dialogs/form4.h"
 #include "dialogs/form5.h"
 #include "dialogs/frmabout.h"
+#include "mailcheck/form1.h"
+#include "notifier/form2.h"
 #include "support/reset.h"
 
 #include <QFile>
@@ -12,12 +14,24 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QtTest>
+
+using FieldTexts = QMap<QString, QString>;
 
 namespace {
 
+// QLineEdit keeps this many pixels free on either side of its text.
+constexpr int kLineEditMargin = 2;
+
 QWidget *windowNamed(const QString& name)
 {
+    if (name == QLatin1String("Form1"))
+        return &form1();
+    if (name == QLatin1String("Form2"))
+        return &form2();
     if (name == QLatin1String("Form4"))
         return &form4();
     if (name == QLatin1String("Form5"))
@@ -27,7 +41,8 @@ QWidget *windowNamed(const QString& name)
 
 } // namespace
 
-// What the three dialogs have in common: frame, size, place, keyboard and legible texts.
+// What the three dialogs have in common: frame, size, place and keyboard; and that the texts of
+// every window fit their boxes.
 class TestDialogLayout : public QObject {
     Q_OBJECT
 
@@ -139,34 +154,89 @@ void TestDialogLayout::enterAndEscapePressNothing()
 void TestDialogLayout::textsFit_data()
 {
     QTest::addColumn<QString>("window");
-    QTest::newRow("colours") << "Form4";
-    QTest::newRow("mail program") << "Form5";
-    QTest::newRow("about") << "frmAbout";
+    QTest::addColumn<FieldTexts>("texts");
+    QTest::newRow("account") << "Form1"
+                             << FieldTexts{{"Text1", "pop.example.ne.jp"},
+                                           {"Text2", "taro.yamada"},
+                                           {"Text7", "pass1234"},
+                                           {"Text4", "65535"}};
+    QTest::newRow("colours") << "Form4" << FieldTexts{};
+    QTest::newRow("mail program") << "Form5" << FieldTexts{{"txtAppMail", "/usr/bin/thunderbird -mail"}};
+    QTest::newRow("about") << "frmAbout" << FieldTexts{};
+    for (const char *line : {"You have 999 e-Mail", "Not Found e-Mail", "Please check a account",
+                             "Check Stop", "Login failed", "Server error", "Connection failed"})
+        QTest::newRow(qPrintable(QStringLiteral("notifier: ") + QLatin1String(line)))
+            << "Form2" << FieldTexts{{"Label1", line}, {"Label2", "2026/12/31 23:59:59"}};
 }
 
-// The designer's font is rarely installed; every caption must still show whole in its box.
+// Every caption, label and field text shows whole in its box, at the font the window really
+// resolves once shown (the designer's font is rarely installed).
 void TestDialogLayout::textsFit()
 {
     QFETCH(QString, window);
+    QFETCH(FieldTexts, texts);
     if (QFontDatabase::families(QFontDatabase::Japanese).isEmpty())
         QSKIP("no Japanese font installed");
     QWidget *w = windowNamed(window);
+    if (auto *about = qobject_cast<frmAbout *>(w))
+        about->Form_Load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
+        QWidget *control = w->findChild<QWidget *>(it.key());
+        QVERIFY2(control, qPrintable(it.key()));
+        if (auto *edit = qobject_cast<QLineEdit *>(control))
+            edit->setText(it.value());
+        else
+            qobject_cast<QLabel *>(control)->setText(it.value());
+    }
+    int checked = 0;
     for (QLabel *label : w->findChildren<QLabel *>()) {
         if (label->text().isEmpty())
             continue;
         const QFontMetrics metrics(label->font());
         const QRect box = label->contentsRect();
-        if (label->wordWrap())
-            QVERIFY2(label->heightForWidth(box.width()) <= box.height(), qPrintable(label->objectName()));
-        else
-            QVERIFY2(metrics.horizontalAdvance(label->text()) <= box.width(),
-                     qPrintable(label->objectName()));
+        const QString what = label->objectName() + QLatin1Char(' ') + QFontInfo(label->font()).family();
+        if (label->wordWrap()) {
+            QVERIFY2(label->heightForWidth(box.width()) <= box.height(), qPrintable(what));
+        } else {
+            QVERIFY2(metrics.horizontalAdvance(label->text().trimmed()) <= box.width(), qPrintable(what));
+            QVERIFY2(metrics.height() <= box.height(), qPrintable(what));
+        }
+        ++checked;
     }
     for (QPushButton *button : w->findChildren<QPushButton *>()) {
+        if (button->text().isEmpty())
+            continue;
         const QFontMetrics metrics(button->font());
-        QVERIFY2(metrics.horizontalAdvance(button->text()) <= button->width(),
-                 qPrintable(button->objectName()));
+        // The room the style itself asks around a caption: its margin and the frame on both sides.
+        QStyleOptionButton option;
+        option.initFrom(button);
+        const int frame = 2 * button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
+        const QString what = button->objectName() + QLatin1Char(' ') + QFontInfo(button->font()).family();
+        QVERIFY2(metrics.horizontalAdvance(button->text()) + margin + frame <= button->width(),
+                 qPrintable(what));
+        QVERIFY2(metrics.height() + frame <= button->height(), qPrintable(what));
+        ++checked;
     }
+    for (QLineEdit *edit : w->findChildren<QLineEdit *>()) {
+        if (!edit->isVisible() || edit->text().isEmpty())
+            continue;
+        QStyleOptionFrame option;
+        option.initFrom(edit);
+        option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+        const QRect contents =
+            edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit) - edit->textMargins();
+        const QFontMetrics metrics(edit->font());
+        const QString shown = edit->echoMode() == QLineEdit::Password ? edit->displayText() : edit->text();
+        const QString what = edit->objectName() + QLatin1Char(' ') + QFontInfo(edit->font()).family();
+        QVERIFY2(metrics.horizontalAdvance(shown) <= contents.width() - 2 * kLineEditMargin,
+                 qPrintable(what));
+        QVERIFY2(metrics.height() <= contents.height(), qPrintable(what));
+        ++checked;
+    }
+    QVERIFY(checked >= texts.size());
 }
 
 QTEST_MAIN(TestDialogLayout)

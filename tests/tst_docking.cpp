@@ -75,6 +75,10 @@ private slots:
     void collectSkipsHiddenAndMovingWindows();
     void hooksSnapWithTargetsFixedAtTheStart();
     void hooksAfterResetAndWithoutAStart();
+    void wholeWindowArea_data();
+    void wholeWindowArea();
+    void placeOnScreen_data();
+    void placeOnScreen();
 };
 
 void TestDocking::movingStep_data()
@@ -396,6 +400,74 @@ void TestDocking::hooksAfterResetAndWithoutAStart()
     notifier.moving(rect, Point{rect.left + 5, rect.top + 5});
     QCOMPARE(rect.left, area.left);
     QCOMPARE(moveState().snapTargets.front(), area);
+}
+
+void TestDocking::wholeWindowArea_data()
+{
+    QTest::addColumn<Rect>("area");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<Point>("origin");
+    QTest::addColumn<Rect>("expected");
+    // Work areas as Qt gives them in logical pixels; the notifier is 121 x 37 logical pixels, 182 x 56
+    // device pixels at 1.5.
+    const Rect vga{0, 0, 1024, 768};
+    QTest::newRow("scale 1: the work area") << vga << 1.0 << Point{} << vga;
+    QTest::newRow("scale 2: whole device pixels")
+        << Rect{0, 0, 512, 384} << 2.0 << Point{} << Rect{0, 0, 512, 384};
+    // 1024 / 1.5 rounds up to 683: flush at 562 the window would end at device column 1025.
+    QTest::newRow("1.5, 1024 x 768") << Rect{0, 0, 683, 512} << 1.5 << Point{} << Rect{0, 0, 682, 511};
+    // 1280 x 720 exactly, but the window's own place rounds up by half a pixel.
+    QTest::newRow("1.5, 1920 x 1080") << Rect{0, 0, 1280, 720} << 1.5 << Point{} << Rect{0, 0, 1279, 719};
+    QTest::newRow("1.75, 1366 x 768") << Rect{0, 0, 781, 439} << 1.75 << Point{} << Rect{0, 0, 780, 438};
+    QTest::newRow("1.25 under a 30 px panel")
+        << Rect{0, 24, 1536, 840} << 1.25 << Point{} << Rect{0, 24, 1536, 840};
+    QTest::newRow("1.5 on a second screen right of the first")
+        << Rect{1024, 0, 1935, 512} << 1.5 << Point{1024, 0} << Rect{1024, 0, 1934, 511};
+}
+
+// Wherever a window lies in the area, its device rectangle lies within the screen's.
+void TestDocking::wholeWindowArea()
+{
+    QFETCH(Rect, area);
+    QFETCH(double, scale);
+    QFETCH(Point, origin);
+    QFETCH(Rect, expected);
+    QCOMPARE(Docking::wholeWindowArea(area, 121, 37, scale, origin), expected);
+}
+
+void TestDocking::placeOnScreen_data()
+{
+    QTest::addColumn<QList<Rect>>("areas");
+    QTest::addColumn<Rect>("window");
+    QTest::addColumn<Point>("expected");
+    const Rect primary{0, 0, 1024, 768};
+    const QList<Rect> one{primary};
+    const QList<Rect> two{primary, Rect{1024, 0, 2944, 1080}};
+    QTest::newRow("in the middle") << one << at(351, 276, 121, 37) << Point{351, 276};
+    QTest::newRow("exactly at the bottom-right edge") << one << at(903, 731, 121, 37) << Point{903, 731};
+    QTest::newRow("exactly at the top-left edge") << one << at(0, 0, 121, 37) << Point{0, 0};
+    QTest::newRow("one pixel past the right edge") << one << at(904, 300, 121, 37) << Point{903, 300};
+    QTest::newRow("partly visible at the bottom") << one << at(500, 750, 121, 37) << Point{500, 731};
+    QTest::newRow("off to the right") << one << at(2000, 300, 121, 37) << Point{903, 300};
+    QTest::newRow("negative") << one << at(-500, -300, 121, 37) << Point{0, 0};
+    QTest::newRow("huge") << one << at(1000000, 1000000, 121, 37) << Point{903, 731};
+    QTest::newRow("on a second screen that is there") << two << at(2000, 900, 121, 37) << Point{2000, 900};
+    QTest::newRow("across both screens") << two << at(980, 300, 121, 37) << Point{980, 300};
+    QTest::newRow("below the shorter screen") << two << at(300, 900, 121, 37) << Point{300, 731};
+    QTest::newRow("on a second screen that is gone") << one << at(2000, 900, 121, 37) << Point{903, 731};
+    QTest::newRow("under the primary's top panel")
+        << QList<Rect>{Rect{0, 24, 1024, 768}} << at(100, 10, 121, 37) << Point{100, 24};
+}
+
+// A window seen whole stays to the pixel; any other comes to the nearest place on the primary.
+void TestDocking::placeOnScreen()
+{
+    QFETCH(QList<Rect>, areas);
+    QFETCH(Rect, window);
+    QFETCH(Point, expected);
+    const Point placed = Docking::placeOnScreen(window, span(areas), areas.first());
+    QCOMPARE(placed.x, expected.x);
+    QCOMPARE(placed.y, expected.y);
 }
 
 QTEST_MAIN(TestDocking)

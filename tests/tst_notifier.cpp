@@ -136,6 +136,8 @@ private slots:
     void topmostAtLoad();
     void topmostSwitchKeepsTheWindow();
 
+    void commandLineWords_data();
+    void commandLineWords();
     void mailProgram_data();
     void mailProgram();
     void mailProgramStarts();
@@ -419,6 +421,45 @@ void NotifierTest::topmostSwitchKeepsTheWindow()
     }
 }
 
+void NotifierTest::commandLineWords_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("program and argument")
+        << "thunderbird -mail" << QStringList{"thunderbird", "-mail"} << false;
+    QTest::newRow("tabs and runs of blanks")
+        << " \tmutt\t  -f  box " << QStringList{"mutt", "-f", "box"} << false;
+    QTest::newRow("double quotes keep a space")
+        << "\"/opt/My Mail/mail\" --compose" << QStringList{"/opt/My Mail/mail", "--compose"} << false;
+    QTest::newRow("single quotes keep a double quote")
+        << "mail 'say \"hi\"'" << QStringList{"mail", "say \"hi\""} << false;
+    QTest::newRow("backslash escapes a blank")
+        << "/opt/My\\ Mail/mail" << QStringList{"/opt/My Mail/mail"} << false;
+    QTest::newRow("backslash inside double quotes")
+        << "mail \"a\\\"b\"" << QStringList{"mail", "a\"b"} << false;
+    QTest::newRow("empty words") << "mail '' \"\"" << QStringList{"mail", "", ""} << false;
+    QTest::newRow("no expansions") << "mail $HOME * ~ `id` $(id)"
+                                   << QStringList{"mail", "$HOME", "*", "~", "`id`", "$(id)"} << false;
+    QTest::newRow("Japanese path") << "/home/ユーザー/メーラ" << QStringList{"/home/ユーザー/メーラ"}
+                                   << false;
+    QTest::newRow("unbalanced double quote") << "\"/opt/My Mail/mail" << QStringList{} << true;
+    QTest::newRow("unbalanced single quote") << "mail 'draft" << QStringList{} << true;
+    QTest::newRow("trailing backslash") << "mail \\" << QStringList{} << true;
+    QTest::newRow("only blanks") << " \t " << QStringList{} << true;
+}
+
+// Words as a shell splits them, without a shell: nothing is run or expanded.
+void NotifierTest::commandLineWords()
+{
+    QFETCH(QString, commandLine);
+    QFETCH(QStringList, words);
+    QFETCH(bool, fails);
+    const notifier::CommandWords split = notifier::splitCommandLine(commandLine);
+    QCOMPARE(split.words, words);
+    QCOMPARE(split.error.isEmpty(), !fails);
+}
+
 void NotifierTest::mailProgram_data()
 {
     QTest::addColumn<QString>("commandLine");
@@ -431,6 +472,8 @@ void NotifierTest::mailProgram_data()
                                  << "メーラを起動できませんでした。" << int(QMessageBox::Warning);
     QTest::newRow("no such program") << "/nonexistent/vurk-mailer --compose"
                                      << "メーラを起動できませんでした。" << int(QMessageBox::Warning);
+    QTest::newRow("unbalanced quote") << "\"/usr/bin/true --compose"
+                                      << "メーラを起動できませんでした。" << int(QMessageBox::Warning);
 }
 
 void NotifierTest::mailProgram()

@@ -18,6 +18,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Checks against a real POP3 server: a private Dovecot that the test starts on free loopback ports
 // and stops again. Dovecot is part of the test dependencies, so its absence fails the test.
@@ -34,6 +36,8 @@ private slots:
     void wrongPasswordIsLoginFailed();
     void implicitTlsWithTrustedCertificate();
     void untrustedCertificateSendsNothing();
+    void certsFolderTrustedOnlyWhilePrivate_data();
+    void certsFolderTrustedOnlyWhilePrivate();
 
 private:
     QString startServer(const QString& name, int messages, bool tls);
@@ -190,6 +194,55 @@ void TestPop3Dovecot::untrustedCertificateSendsNothing()
     const QByteArray log = serverLog(QStringLiteral("tls")).mid(logBefore);
     QVERIFY2(!log.contains("Login:") && !log.contains("auth:") && !log.contains("user=<vurk>"),
              log.constData());
+}
+
+void TestPop3Dovecot::certsFolderTrustedOnlyWhilePrivate_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("otherOwner");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("certs folder writable by the group")
+        << "certs" << 0770 << false << "certs ignored: certs folder writable by group or others";
+    QTest::newRow("certs folder writable by all")
+        << "certs" << 0777 << false << "certs ignored: certs folder writable by group or others";
+    QTest::newRow("settings folder writable by others")
+        << "settings" << 0703 << false << "certs ignored: settings folder writable by group or others";
+    QTest::newRow("certs folder of another user")
+        << "certs" << 0755 << true << "certs ignored: certs folder owned by another user";
+}
+
+// A certificate that someone else could have put there is not trusted: nothing is sent, and the
+// tooltip says why the user's own certificate did not count.
+void TestPop3Dovecot::certsFolderTrustedOnlyWhilePrivate()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, mode);
+    QFETCH(bool, otherOwner);
+    QFETCH(QString, why);
+    if (otherOwner && ::geteuid() != 0)
+        QSKIP("only root can give the folder to another user");
+    qputenv("VURK_TEST_TLS_PORT", m_tlsPort.toLatin1());
+    QVERIFY(QDir().mkpath(Store::certsFolder()));
+    QVERIFY(QFile::copy(m_tmp.filePath(QStringLiteral("tls/cert.pem")),
+                        Store::certsFolder() + QStringLiteral("/my-server.pem")));
+    const QByteArray path =
+        QFile::encodeName(folder == QLatin1String("certs") ? Store::certsFolder()
+                                                           : QFileInfo(Store::filePath()).absolutePath());
+    struct stat before {};
+    QCOMPARE(::stat(path.constData(), &before), 0);
+    QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
+    if (otherOwner)
+        QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
+    form1().Text4->setText(m_tlsPort);
+    const QString result = runCheck();
+    const QString tip = form2().toolTip();
+    QCOMPARE(::chmod(path.constData(), before.st_mode & 07777), 0);
+    if (otherOwner)
+        QCOMPARE(::chown(path.constData(), before.st_uid, before.st_gid), 0);
+    QCOMPARE(result, QStringLiteral("Connection failed"));
+    QVERIFY2(tip.contains(QStringLiteral("Connection failed: ") + why), qPrintable(tip));
+    QVERIFY2(tip.contains(QStringLiteral("certificate"), Qt::CaseInsensitive), qPrintable(tip));
 }
 
 QTEST_MAIN(TestPop3Dovecot)

@@ -141,7 +141,40 @@ private slots:
         Store::write(Store::Key::server, QStringLiteral("x"));
         QVERIFY(!Store::commit());
         Module1::SaveSettings(); // no crash, no hang
+        // Told on the desktop too, and kept over the next check's outcome until a save succeeds.
+        const QString problem =
+            QStringLiteral("Settings not saved: %1: Not a directory").arg(Store::filePath());
+        form2().showResult(QStringLiteral("Not Found e-Mail"), QStringLiteral("0 messages"));
+        QVERIFY2(form2().toolTip().startsWith(problem + QLatin1Char('\n')), qPrintable(form2().toolTip()));
+        QVERIFY(form2().toolTip().endsWith(QStringLiteral(" 0 messages")));
         QVERIFY(QFile::remove(folder));
+        Module1::SaveSettings();
+        QVERIFY2(!form2().toolTip().contains(QStringLiteral("Settings")), qPrintable(form2().toolTip()));
+    }
+
+    void startUpNarrowsAWiderMode_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("afterStart");
+        QTest::newRow("readable by all") << 0644 << 0600;
+        QTest::newRow("writable by all") << 0666 << 0600;
+        QTest::newRow("readable by the group") << 0640 << 0600;
+        QTest::newRow("already private") << 0600 << 0600;
+        QTest::newRow("narrower stays") << 0400 << 0400;
+    }
+
+    // Narrowed as start-up reads it, not only at the next save; its contents are left alone.
+    void startUpNarrowsAWiderMode()
+    {
+        QFETCH(int, stored);
+        QFETCH(int, afterStart);
+        testsupport::writeSettings({{"server", "pop.example.test"}});
+        const QByteArray before = testsupport::settingsFileBytes();
+        QCOMPARE(::chmod(QFile::encodeName(Store::filePath()).constData(), mode_t(stored)), 0);
+        restart();
+        QCOMPARE(fileMode(), mode_t(afterStart));
+        QCOMPARE(form1().Text1->text(), QStringLiteral("pop.example.test"));
+        QCOMPARE(testsupport::settingsFileBytes(), before);
     }
 
     void conversions_data()

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QtTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Start-up over a settings file that is damaged or was written by hand: it comes up, and the first
 // save writes back exactly what it shows, so the next start shows the same again.
@@ -92,6 +93,62 @@ private slots:
         // A left of -1e14 twips must not wrap around an int and creep on with every save.
         QCOMPARE(second.position, first.position);
         QVERIFY(second == first);
+    }
+
+    void unreadableFileIsTold_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("mode 000") << "mode 000"
+                                  << "Permission denied";
+        QTest::newRow("a directory") << "directory"
+                                     << "Is a directory";
+        QTest::newRow("a dangling link") << "dangling link"
+                                         << "a link to a file that does not exist";
+        QTest::newRow("a FIFO") << "fifo"
+                                << "not a regular file";
+    }
+
+    // The notifier's tooltip says it in one line with the path and the reason, above every later
+    // check's outcome, until a save succeeds; start-up neither hangs nor stops.
+    void unreadableFileIsTold()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QString path = Store::filePath();
+        const QByteArray native = QFile::encodeName(path);
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (kind == QLatin1String("mode 000")) {
+            if (::geteuid() == 0)
+                QSKIP("root reads a file of mode 000");
+            writeFile("[setting]\nserver=x\n");
+            QCOMPARE(::chmod(native.constData(), 0), 0);
+        } else if (kind == QLatin1String("directory")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == QLatin1String("dangling link")) {
+            QVERIFY(QFile::link(path + QStringLiteral(".gone"), path));
+        } else {
+            QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+        }
+
+        QVERIFY(Module1::Main());
+        const QString problem = QStringLiteral("Settings not read: %1: %2").arg(path, reason);
+        QCOMPARE(form2().toolTip().section(QLatin1Char('\n'), 0, 0), problem);
+        form2().showResult(QStringLiteral("Not Found e-Mail"), QStringLiteral("0 messages"));
+        QVERIFY2(form2().toolTip().startsWith(problem + QLatin1Char('\n')), qPrintable(form2().toolTip()));
+
+        // Once the file can be written again, the next save takes the line away.
+        ::chmod(native.constData(), 0600);
+        if (kind != QLatin1String("dangling link")) {
+            QFile::remove(path);
+            QDir(path).removeRecursively();
+        }
+        Module1::SaveSettings();
+        QVERIFY2(!form2().toolTip().contains(QStringLiteral("Settings")), qPrintable(form2().toolTip()));
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral(".gone"));
     }
 };
 

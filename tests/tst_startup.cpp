@@ -13,9 +13,11 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QtTest>
 
 using Settings = QMap<QString, QString>;
@@ -146,6 +148,49 @@ private slots:
     {
         startWith({{"top", "abc"}, {"left", "2250"}});
         QCOMPARE(form2().pixelPosition(), QPoint(150, 276));
+    }
+
+    void storedPlaceComesBackOnScreen_data()
+    {
+        QTest::addColumn<QString>("top");
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QPoint>("place");
+        QTest::addColumn<QString>("topField");
+        QTest::addColumn<QString>("leftField");
+        // The test screen's available area, whatever its size.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QPoint far(area.right() + 1 - 121, area.bottom() + 1 - 37);
+        const QString farTop = QString::number(far.y() * 15), farLeft = QString::number(far.x() * 15);
+        QTest::newRow("visible: as stored") << "1500.4"
+                                            << "3000" << QPoint(200, 100) << "1500.4"
+                                            << "3000";
+        QTest::newRow("at the bottom-right edge: as stored") << farTop << farLeft << far << farTop << farLeft;
+        QTest::newRow("off to the right and below") << "150000"
+                                                    << "300000" << far << farTop << farLeft;
+        QTest::newRow("negative") << "-3000"
+                                  << "-1500" << area.topLeft() << "0"
+                                  << "0";
+        QTest::newRow("huge") << "1e30"
+                              << "-1e30" << QPoint(area.left(), far.y()) << farTop << "0";
+        QTest::newRow("partly visible")
+            << "1500" << QString::number((far.x() + 60) * 15) << QPoint(far.x(), 100) << "1500" << farLeft;
+    }
+
+    // A place where the notifier would not be seen whole is moved to the nearest place where it is,
+    // and the hidden fields hold the new place; a visible one stays exactly as stored. Start-up
+    // still writes nothing.
+    void storedPlaceComesBackOnScreen()
+    {
+        QFETCH(QString, top);
+        QFETCH(QString, left);
+        QFETCH(QPoint, place);
+        QFETCH(QString, topField);
+        QFETCH(QString, leftField);
+        startWith({{"top", top}, {"left", left}});
+        QCOMPARE(form2().pixelPosition(), place);
+        QCOMPARE(form1().Text5->text(), topField);
+        QCOMPARE(form1().Text6->text(), leftField);
+        verifyNothingWritten();
     }
 
     void completeness_data()

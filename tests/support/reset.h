@@ -19,10 +19,12 @@ inline void destroyUnloaded()
 }
 
 // Back to a program that has not started, between two tests: no windows, no save waiting, no
-// conversation, no password awaited from the keyring, no docking state, no end under way.
+// conversation, no password awaited from the keyring, no docking state, no end under way, nobody
+// told of settings problems.
 inline void resetProgram()
 {
     Store::discardPending();
+    Store::setProblemHandler({});
     Password::reset();
     unloadAllWindows();
     destroyUnloaded();
