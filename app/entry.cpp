@@ -65,6 +65,7 @@ int run(int argc, char *argv[])
     if (!Module1::Main())
         return 0;
     startUpFinished();
+    Module1::watchAfterFirstPaint();
     exitCode = QApplication::exec();
     unloadAllWindows();
     return exitCode;

@@ -18,12 +18,40 @@
 #include "scramble/encrypt.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 namespace Module1 {
 
 namespace {
+
+// Runs work once, after the window's first paint: what is needed only later must not hold up the
+// notifier's first appearance.
+class AfterFirstPaint : public QObject {
+public:
+    AfterFirstPaint(QWidget *window, std::function<void()> work) : QObject(window), m_work(std::move(work))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // Queued, so the paint itself and its flush to the screen come first.
+            QTimer::singleShot(0, QCoreApplication::instance(), std::move(m_work));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_work;
+};
 
 void readSwitch(const Store::Reader& stored, QLatin1String key, QAction *item)
 {
@@ -70,6 +98,7 @@ void savePositionAndSwitches(QDeadlineTimer keyringDeadline)
     Store::write(Store::Key::front, app::boolToText(form3().mnufont->isChecked()));
     Store::write(Store::Key::shindou, app::boolToText(form3().shindou->isChecked()));
     Store::write(Store::Key::checkbeep, app::boolToText(form3().checkbeep->isChecked()));
+    Store::write(Store::Key::notify, app::boolToText(form3().checknotify->isChecked()));
     Password::saved(Store::commit(), keyringDeadline);
     form1().Winsock1->Close();
 }
@@ -86,6 +115,7 @@ bool Main()
     readSwitch(stored, Store::Key::front, form3().mnufont);
     readSwitch(stored, Store::Key::shindou, form3().shindou);
     readSwitch(stored, Store::Key::checkbeep, form3().checkbeep);
+    readSwitch(stored, Store::Key::notify, form3().checknotify);
     form5().txtAppMail->setText(stored.read(Store::Key::mailer));
 
     Form1& f1 = form1();
@@ -135,6 +165,11 @@ bool Main()
     f1.startCheck();
     f2.Command1->setFocus();
     return true;
+}
+
+void watchAfterFirstPaint()
+{
+    new AfterFirstPaint(&form2(), [] { form1().watchForRechecks(); });
 }
 
 void SaveSettings()

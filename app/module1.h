@@ -6,6 +6,9 @@ namespace Module1 {
 // Start-up: refuses a second instance (false: the program must end now), creates the windows,
 // fills them from the store, shows the notifier and starts the first check.
 bool Main();
+// What the program needs only after start-up (the watchers for rechecks), once the notifier has
+// been painted, so that they never hold up its first appearance.
+void watchAfterFirstPaint();
 
 // Saves account, position and switches, refreshing the hidden position fields; closes the socket.
 void SaveSettings();

@@ -8,6 +8,8 @@
 //   vurk_bench clock notifier|floor S  how late the clock line shows each new second, over S seconds
 //   vurk_bench program S               the whole program as shipped, ended cleanly after S seconds (for
 //                                      heaptrack and perf, which need a normal end)
+//   vurk_bench notice N                N new-mail notifications to the session bus's notification server
+//   vurk_bench sound N                 N event sounds through libcanberra to the sound server
 //
 // The checks run the program's own handlers (the check tick, the socket, the blink and the shake) in
 // this process under the X server of bench/run; the fake server runs on a thread of its own.
@@ -21,6 +23,8 @@
 #include "floor/floorwindow.h"
 #include "mailcheck/form1.h"
 #include "mailcheck/timer.h"
+#include "notifier/desktopnotice.h"
+#include "notifier/eventsound.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
 #include "scramble/encrypt.h"
@@ -28,6 +32,8 @@
 #include <QAbstractNativeEventFilter>
 #include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
@@ -529,6 +535,73 @@ int clockAccuracy(const QString& which, int seconds)
     return 0;
 }
 
+// One Notify call as the program sends it, to its answer: wall and CPU time. The first reaches the bus
+// too, so it is shown on its own; each later one replaces the one before, as the program's do.
+int notices(int count)
+{
+    std::vector<double> walls, cpus;
+    uint id = 0;
+    double first = 0;
+    for (int i = 0; i <= count; ++i) {
+        const QDBusMessage message = notifier::noticeMessage(
+            id, QString::number(i + 1),
+            notifier::noticeBody(QStringLiteral("bench"), QStringLiteral("127.0.0.1"), true));
+        const int64_t cpu0 = processCpuNs();
+        const int64_t wall0 = bench::monotonicNs();
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(message);
+        const double wall = ms(bench::monotonicNs() - wall0);
+        const double cpu = ms(processCpuNs() - cpu0);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            std::fprintf(stderr, "notice: %s\n", qPrintable(reply.errorMessage()));
+            return 1;
+        }
+        id = reply.arguments().first().toUInt();
+        if (i == 0) {
+            first = wall;
+            continue;
+        }
+        walls.push_back(wall);
+        cpus.push_back(cpu);
+    }
+    put("notice_first_ms", first);
+    put("notice_median_ms", median(walls));
+    put("notice_cpu_median_ms", median(cpus));
+    return 0;
+}
+
+// One event sound through the program's own player, until libcanberra returns: the first loads the
+// library, connects and decodes the sound, so it is shown on its own.
+int sounds(int count)
+{
+    int bells = 0;
+    notifier::EventSound sound(QByteArrayLiteral("libcanberra.so.0"), [&bells] { ++bells; });
+    std::vector<double> walls, cpus;
+    double first = 0;
+    for (int i = 0; i <= count; ++i) {
+        const int64_t cpu0 = processCpuNs();
+        const int64_t wall0 = bench::monotonicNs();
+        const notifier::SoundOutcome outcome = sound.play();
+        const double wall = ms(bench::monotonicNs() - wall0);
+        const double cpu = ms(processCpuNs() - cpu0);
+        if (outcome != notifier::SoundOutcome::Played) {
+            std::fprintf(stderr, "sound: not played (%d X bells)\n", bells);
+            return 1;
+        }
+        // Apart, as beeps are; the sounds themselves play on in the server meanwhile.
+        Waiter::until([] { return false; }, 100);
+        if (i == 0) {
+            first = wall;
+            continue;
+        }
+        walls.push_back(wall);
+        cpus.push_back(cpu);
+    }
+    put("sound_first_ms", first);
+    put("sound_median_ms", median(walls));
+    put("sound_cpu_median_ms", median(cpus));
+    return 0;
+}
+
 int serve(long long count, int seconds)
 {
     sigset_t stopSignals;
@@ -564,7 +637,7 @@ int writeSettings(int port)
 int usage()
 {
     std::fputs("usage: vurk_bench serve COUNT SECONDS | settings PORT | alerts N | relay PORT N USER PASS"
-               " | soak N | clock notifier|floor SECONDS\n",
+               " | soak N | clock notifier|floor SECONDS | notice N | sound N\n",
                stderr);
     return 2;
 }
@@ -604,6 +677,10 @@ int main(int argc, char *argv[])
             relay(int(arg(2)), int(arg(3)), QString::fromLocal8Bit(argv[4]), QString::fromLocal8Bit(argv[5]));
     else if (mode == "soak" && argc == 3)
         rc = soak(int(arg(2)));
+    else if (mode == "notice" && argc == 3)
+        rc = notices(int(arg(2)));
+    else if (mode == "sound" && argc == 3)
+        rc = sounds(int(arg(2)));
     else if (mode == "clock" && argc == 4)
         rc = clockAccuracy(QString::fromLatin1(argv[2]), int(arg(3)));
     else

@@ -9,6 +9,9 @@ class QPushButton;
 class TextBox;
 class Timer;
 class Winsock;
+namespace notifier {
+class DesktopNotice;
+}
 
 // The state of the POP3 conversation, shared by start-up, the check tick and the data handler.
 extern QString popState;
@@ -70,12 +73,18 @@ public:
     // incomplete account or an unreadable port connects nowhere and says so. A password still in
     // the keyring is waited for first (bounded), without blocking the program.
     void startCheck();
+    // A check out of turn (after a resume, when the network is back); the next tick follows a whole
+    // period later.
+    void recheck();
+    // Rechecks after a resume and when the network is back, from now on. The watchers block on the
+    // system bus at first: start-up calls it once the notifier has been painted.
+    void watchForRechecks();
     // Ends a check under way without a result: nothing more goes out, nothing comes in.
     void stopCheck();
     // Returns after at least that many seconds, handling events meanwhile.
     void WaitSeconds(double seconds);
 
-    // Test seam: what a beep does; tests count them instead.
+    // Test seam: what a beep does (the desktop's event sound); tests count them instead.
     void setBeeper(std::function<void()> beeper) { m_beeper = std::move(beeper); }
 
 signals:
@@ -93,8 +102,10 @@ private:
     bool sendCommand(const QString& command);
     void showMailCount();
     void endCheck(const QString& result, const QString& detail);
+    void noticeCount();
 
     std::function<void()> m_beeper;
+    notifier::DesktopNotice *m_notice;
     bool m_waitingForPassword = false;
     bool m_shaking = false;
     bool m_shakeAgain = false;

@@ -119,7 +119,11 @@ bool Winsock::SendData(const QString& text)
     if (auto *tls = qobject_cast<QSslSocket *>(m_socket.data()); tls && !tls->isEncrypted())
         return false;
     // ASCII goes out unchanged; anything beyond it as UTF-8, never as a lossy "?".
-    return m_socket->write(text.toUtf8()) >= 0;
+    if (m_socket->write(text.toUtf8()) < 0)
+        return false;
+    // Out now, not when the handler is over: after QUIT come the alerts, which may take a while.
+    m_socket->flush();
+    return true;
 }
 
 void Winsock::GetData(QString& data)

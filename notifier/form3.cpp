@@ -61,6 +61,7 @@ Form3::Form3()
     mnufont = addItem(mnufile, "mnufont", QStringLiteral("常に手前に表示設定"), true);
     shindou = addItem(mnufile, "shindou", QStringLiteral("振動による通知設定"), true);
     checkbeep = addItem(mnufile, "checkbeep", QStringLiteral("Beep音による通知設定"), true);
+    checknotify = addItem(mnufile, "checknotify", QStringLiteral("デスクトップ通知による通知設定"), true);
     bar4 = addBar(mnufile, "bar4");
     checkShori = addItem(mnufile, "checkShori", QString::fromUtf16(notifier::kCheckStopCaption));
     bar2 = addBar(mnufile, "bar2");
@@ -75,6 +76,7 @@ Form3::Form3()
     connectItem(mnufont, &Form3::mnufont_Click);
     connectItem(shindou, &Form3::shindou_Click);
     connectItem(checkbeep, &Form3::checkbeep_Click);
+    connectItem(checknotify, &Form3::checknotify_Click);
     connectItem(checkShori, &Form3::checkShori_Click);
     connectItem(終了, &Form3::終了_Click);
     connectItem(mnuweb, &Form3::mnuweb_Click);
@@ -129,6 +131,11 @@ void Form3::shindou_Click()
 void Form3::checkbeep_Click()
 {
     checkbeep->setChecked(!checkbeep->isChecked());
+}
+
+void Form3::checknotify_Click()
+{
+    checknotify->setChecked(!checknotify->isChecked());
 }
 
 void Form3::checkShori_Click()

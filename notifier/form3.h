@@ -5,7 +5,7 @@
 class QAction;
 class QMenu;
 
-// Holds the notifier's popup menu; never shown itself. The three check marks are the program's
+// Holds the notifier's popup menu; never shown itself. The four check marks are the program's
 // notification switches.
 class Form3 : public QWidget {
     Q_OBJECT
@@ -21,6 +21,7 @@ public:
     QAction *mnufont;
     QAction *shindou;
     QAction *checkbeep;
+    QAction *checknotify;
     QAction *bar4;
     QAction *checkShori;
     QAction *bar2;
@@ -35,6 +36,7 @@ public:
     void mnufont_Click();
     void shindou_Click();
     void checkbeep_Click();
+    void checknotify_Click();
     void checkShori_Click();
     void 終了_Click();
     void mnuweb_Click();

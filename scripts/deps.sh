@@ -9,13 +9,15 @@ VURK_BUILD_PACKAGES="cmake ninja-build g++ pkgconf
   qtkeychain-qt6-dev
   libxcb1-dev
   libfontconfig-dev
-  libglib2.0-dev"
+  libglib2.0-dev
+  libcanberra-dev"
 
 # Running it: the Japanese font, libsecret (QtKeychain loads it to reach the Secret Service), and the
 # private X server scripts/run uses without a display.
 VURK_RUN_PACKAGES="fonts-noto-cjk libsecret-1-0
   xvfb openbox xdotool x11-utils
-  imagemagick"
+  imagemagick
+  libcanberra-pulse sound-theme-freedesktop"
 
 # Making the .deb (cpack reads the binary's libraries with dpkg-shlibdeps, which needs file).
 VURK_PACKAGE_PACKAGES="dpkg-dev file"
@@ -27,7 +29,8 @@ VURK_TEST_PACKAGES="dovecot-core dovecot-pop3d openssl python3
   dbus-daemon dbus-bin dbus-x11 gnome-keyring libsecret-tools
   clang libclang-rt-14-dev
   clang-format
-  desktop-file-utils appstream man-db lintian"
+  desktop-file-utils appstream man-db lintian
+  pulseaudio pulseaudio-utils dunst dbus-daemon dbus-bin python3-dbus python3-gi"
 
 vurk_missing_packages() {
     local missing="" group list p

@@ -52,7 +52,7 @@ public slots:
     void open(const QUrl& url) { opened << url; }
 };
 
-// The notifier's popup menu: its items, the three switches, stopping and restarting the checks, the
+// The notifier's popup menu: its items, the four switches, stopping and restarting the checks, the
 // exit question and its single save, the window commands and the web item.
 class MenuTest : public QObject {
     Q_OBJECT
@@ -104,6 +104,7 @@ void MenuTest::items_data()
     row("mnufont", "常に手前に表示設定", false, true);
     row("shindou", "振動による通知設定", false, true);
     row("checkbeep", "Beep音による通知設定", false, true);
+    row("checknotify", "デスクトップ通知による通知設定", false, true);
     row("bar4", "", true);
     row("checkShori", "チェック停止(&S)");
     row("bar2", "", true);
@@ -121,7 +122,7 @@ void MenuTest::items()
     QFETCH(bool, separator);
     QFETCH(bool, checkable);
     const QList<QAction *> actions = form3().mnufile->actions();
-    QCOMPARE(actions.size(), 14);
+    QCOMPARE(actions.size(), 15);
     QAction *action = actions.at(position);
     QCOMPARE(action->objectName(), name);
     QCOMPARE(action->isSeparator(), separator);
@@ -137,7 +138,7 @@ void MenuTest::notificationSwitches_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("throughTheMenu");
-    for (const char *name : {"shindou", "checkbeep"}) {
+    for (const char *name : {"shindou", "checkbeep", "checknotify"}) {
         QTest::addRow("%s called", name) << QString::fromUtf8(name) << false;
         QTest::addRow("%s chosen in the menu", name) << QString::fromUtf8(name) << true;
     }
@@ -153,8 +154,10 @@ void MenuTest::notificationSwitches()
             action->trigger();
         else if (name == QLatin1String("shindou"))
             form3().shindou_Click();
-        else
+        else if (name == QLatin1String("checkbeep"))
             form3().checkbeep_Click();
+        else
+            form3().checknotify_Click();
     };
     click();
     QVERIFY(action->isChecked());

@@ -82,6 +82,7 @@ private slots:
         form1().Text4->setText(QStringLiteral("abc"));
         form3().mnufont->setChecked(true);
         form3().checkbeep->setChecked(true);
+        form3().checknotify->setChecked(true);
         form2().moveToPixels(QPoint(200, 100));
         form5().txtAppMail->setText(QStringLiteral("never saved here"));
         Module1::SaveSettings();
@@ -94,6 +95,7 @@ private slots:
         QCOMPARE(Store::read(Store::Key::front), QStringLiteral("True"));
         QCOMPARE(Store::read(Store::Key::shindou), QStringLiteral("False"));
         QCOMPARE(Store::read(Store::Key::checkbeep), QStringLiteral("True"));
+        QCOMPARE(Store::read(Store::Key::notify), QStringLiteral("True"));
         const QByteArray bytes = testsupport::settingsFileBytes();
         for (const char *key : {"mailer", "acolor1", "acolor2", "acolor3", "acolor4"})
             QVERIFY2(!bytes.contains(QByteArray("\n") + key + "="), key);
@@ -103,6 +105,7 @@ private slots:
         QCOMPARE(form2().pixelPosition(), QPoint(200, 100));
         QVERIFY(form3().mnufont->isChecked());
         QVERIFY(!form3().shindou->isChecked());
+        QVERIFY(form3().checknotify->isChecked());
     }
 
     void hiddenPositionFields()

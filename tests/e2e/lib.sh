@@ -6,6 +6,9 @@ E2E_PIDS=()
 E2E_TMP=$(mktemp -d /tmp/vurk-e2e.XXXXXX)
 export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# The sound server a test starts (e2e_start_pulse), or none: named, so that the client library never
+# starts one of its own that no test would stop.
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
 export HOME="$E2E_TMP/home"
 mkdir -p "$HOME"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
@@ -207,4 +210,40 @@ e2e_taskbar_windows() {
     for hex in $(xprop -root _NET_CLIENT_LIST | sed -n 's/^[^#]*# *//p' | tr ',' ' '); do
         e2e_wm_state "$hex" | grep -qx _NET_WM_STATE_SKIP_TASKBAR || echo $((hex))
     done
+}
+
+# Starts a private D-Bus daemon named $1 and leaves its address in E2E_BUS. It starts no service on
+# demand (the desktop's own files would start a notification server or the accessibility bus), and
+# lets a monitor see everything.
+e2e_start_bus() {
+    local name=$1 fifo="$E2E_TMP/$1.address"
+    cat >"$E2E_TMP/$name.conf" <<XML
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$E2E_TMP/$name.socket</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+XML
+    mkfifo "$fifo"
+    dbus-daemon --config-file="$E2E_TMP/$name.conf" --nofork --nopidfile --print-address=3 3>"$fifo" \
+        2>"$E2E_TMP/$name-bus.log" &
+    e2e_track $!
+    E2E_BUS=""
+    read -r -t 10 E2E_BUS <"$fifo" || e2e_fail "D-Bus daemon $name did not start"
+}
+
+# Starts a PulseAudio with one null sink on the private runtime folder; pactl reaches it there.
+e2e_start_pulse() {
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+        -L module-null-sink -L module-native-protocol-unix >>"$E2E_TMP/pulse.log" 2>&1 &
+    E2E_PULSE=$!
+    e2e_track $E2E_PULSE
+    e2e_until 10 pactl info >/dev/null 2>&1 || e2e_fail "PulseAudio did not start"
 }

@@ -46,7 +46,7 @@ no_question
 e2e_drag 360 286 109 110
 
 # Exit answered No: nothing happens, nothing is stored.
-choose 8
+choose 9 # exit
 box=$(question)
 xdotool windowactivate --sync "$box" key --clearmodifiers Escape
 no_question
@@ -54,7 +54,7 @@ kill -0 $pid || e2e_fail "ended after No"
 [ ! -e "$ini" ] || e2e_fail "No wrote the settings"
 
 # Exit answered Yes: saved, then the program ends at once.
-choose 8
+choose 9 # exit
 box=$(question)
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 e2e_wait_exit $pid 10
@@ -67,7 +67,7 @@ e2e_wait_exit $pid 10
 # program.
 start "100 100"
 e2e_drag 110 110 210 160
-choose 8
+choose 9 # exit
 question >/dev/null
 kill -TERM $pid
 e2e_wait_exit $pid 10

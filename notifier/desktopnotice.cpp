@@ -1,0 +1,215 @@
+#include "notifier/desktopnotice.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QStringList>
+#include <QVariantMap>
+#include <cstdio>
+
+namespace notifier {
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+const QString kDefaultAction = QStringLiteral("default");
+// The desktop file's name: the notification centre finds the program's icon and settings by it.
+const QString kDesktopEntry = QStringLiteral("vurk_mailchecker");
+
+// A count as the check reads it, digits only; anything else counts as none.
+QStringView digitsOf(const QString& count)
+{
+    QStringView digits(count);
+    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
+        digits = digits.mid(1);
+    for (QChar c : digits) {
+        if (!c.isDigit() || c.unicode() > 0x7f)
+            return u"0";
+    }
+    return digits.isEmpty() ? QStringView(u"0") : digits;
+}
+
+// Any number of digits: longer is larger, then digit by digit.
+bool greater(QStringView a, QStringView b)
+{
+    return a.size() != b.size() ? a.size() > b.size() : a.compare(b) > 0;
+}
+
+QDBusMessage call(const QString& method)
+{
+    return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+}
+
+} // namespace
+
+NoticeStep noticeStep(const QString& previous, const QString& count, bool on)
+{
+    const QStringView now = digitsOf(count);
+    if (now == u"0")
+        return NoticeStep::Close;
+    if (on && greater(now, digitsOf(previous)))
+        return NoticeStep::Show;
+    return NoticeStep::None;
+}
+
+QString noticeBody(const QString& account, const QString& server, bool markup)
+{
+    const QString body = account + QLatin1Char('@') + server;
+    return markup ? body.toHtmlEscaped() : body;
+}
+
+QDBusMessage noticeMessage(uint replaces, const QString& count, const QString& body)
+{
+    QVariantMap hints;
+    hints.insert(QStringLiteral("desktop-entry"), kDesktopEntry);
+    hints.insert(QStringLiteral("category"), QStringLiteral("email.arrived"));
+    QDBusMessage message = call(QStringLiteral("Notify"));
+    // Timeout -1: as long as the server keeps notifications.
+    message << QStringLiteral("Vurk_メールチェッカー") << replaces << kDesktopEntry
+            << QStringLiteral("You have ") + count + QStringLiteral(" e-Mail") << body
+            << QStringList{kDefaultAction, QStringLiteral("メーラーを起動する")} << hints << qint32(-1);
+    return message;
+}
+
+DesktopNotice::DesktopNotice(QObject *parent) : QObject(parent) {}
+
+DesktopNotice::~DesktopNotice() = default;
+
+void DesktopNotice::countRead(const QString& count, bool on, const QString& account, const QString& server)
+{
+    const NoticeStep step = noticeStep(m_previous, count, on);
+    m_previous = digitsOf(count).toString();
+    if (step == NoticeStep::Show)
+        show({m_previous, account, server});
+    else if (step == NoticeStep::Close)
+        close();
+}
+
+bool DesktopNotice::reachBus()
+{
+    if (m_busReached)
+        return true;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        tell(bus.lastError().message());
+        return false;
+    }
+    // Listening before the first notification goes out, so no answer to it is missed.
+    bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+                SLOT(onActionInvoked(uint, QString)));
+    bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
+                SLOT(onNotificationClosed(uint, uint)));
+    m_busReached = true;
+    return true;
+}
+
+void DesktopNotice::show(const Request& request)
+{
+    if (!reachBus())
+        return;
+    m_closeAfter = false;
+    // One call at a time: the next one replaces the notification the last one made.
+    if (m_inFlight) {
+        m_queued = request;
+        return;
+    }
+    if (!m_capabilitiesKnown) {
+        m_queued = request;
+        askCapabilities();
+        return;
+    }
+    send(request);
+}
+
+void DesktopNotice::close()
+{
+    m_queued.reset();
+    if (m_inFlight) {
+        m_closeAfter = true;
+        return;
+    }
+    if (m_id == 0)
+        return;
+    QDBusMessage message = call(QStringLiteral("CloseNotification"));
+    message << m_id;
+    QDBusConnection::sessionBus().asyncCall(message);
+    m_id = 0;
+}
+
+void DesktopNotice::askCapabilities()
+{
+    m_inFlight = true;
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(call(QStringLiteral("GetCapabilities"))), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *answer) {
+        answer->deleteLater();
+        m_inFlight = false;
+        m_closeAfter = false; // nothing has been shown yet
+        const QDBusPendingReply<QStringList> reply = *answer;
+        if (reply.isError()) {
+            tell(reply.error().name() + QStringLiteral(": ") + reply.error().message());
+            m_queued.reset();
+            return;
+        }
+        // A server without markup shows the body as it stands.
+        m_markup = reply.value().contains(QStringLiteral("body-markup"));
+        m_capabilitiesKnown = true;
+        if (m_queued)
+            send(*std::exchange(m_queued, std::nullopt));
+    });
+}
+
+void DesktopNotice::send(const Request& request)
+{
+    const QDBusMessage message =
+        noticeMessage(m_id, request.count, noticeBody(request.account, request.server, m_markup));
+    m_inFlight = true;
+    auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotice::sent);
+}
+
+void DesktopNotice::sent(QDBusPendingCallWatcher *answer)
+{
+    answer->deleteLater();
+    m_inFlight = false;
+    const QDBusPendingReply<uint> reply = *answer;
+    if (reply.isError()) {
+        tell(reply.error().name() + QStringLiteral(": ") + reply.error().message());
+        m_id = 0;
+    } else {
+        m_id = reply.value();
+        m_actionId = m_id;
+    }
+    if (m_closeAfter) {
+        m_closeAfter = false;
+        close();
+    } else if (m_queued) {
+        send(*std::exchange(m_queued, std::nullopt));
+    }
+}
+
+void DesktopNotice::onActionInvoked(uint id, const QString& action)
+{
+    if (id != 0 && id == m_actionId && action == kDefaultAction)
+        emit defaultAction();
+}
+
+void DesktopNotice::onNotificationClosed(uint id, uint)
+{
+    if (id != 0 && id == m_id)
+        m_id = 0;
+}
+
+void DesktopNotice::tell(const QString& why)
+{
+    // Once: a desktop without a notification server stays without one.
+    if (m_told)
+        return;
+    m_told = true;
+    std::fprintf(stderr, "vurk_mailchecker: no desktop notification (%s)\n", qPrintable(why));
+}
+
+} // namespace notifier

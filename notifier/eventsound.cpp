@@ -1,0 +1,147 @@
+#include "notifier/eventsound.h"
+
+#include <QApplication>
+#include <canberra.h>
+#include <cstdio>
+#include <dlfcn.h>
+#include <type_traits>
+
+namespace notifier {
+
+namespace {
+
+const char kApplicationName[] = "Vurk_メールチェッカー";
+// The desktop file's name: sound servers and mixers find the icon and the settings by it.
+const char kApplicationId[] = "vurk_mailchecker";
+const char kMailEvent[] = "message-new-email";
+const char kBellEvent[] = "bell";
+
+} // namespace
+
+// libcanberra, reached through dlopen: linking it would load it and the sound server's client
+// library at every start.
+struct EventSound::Canberra {
+    void *library = nullptr;
+    decltype(&ca_context_create) create = nullptr;
+    decltype(&ca_context_change_props) changeProps = nullptr;
+    decltype(&ca_context_play) play = nullptr;
+    decltype(&ca_context_destroy) destroy = nullptr;
+    decltype(&ca_strerror) strerror = nullptr;
+    ca_context *context = nullptr;
+
+    bool resolve()
+    {
+        const auto find = [this](auto& function, const char *name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+            return function != nullptr;
+        };
+        return find(create, "ca_context_create") && find(changeProps, "ca_context_change_props") &&
+               find(play, "ca_context_play") && find(destroy, "ca_context_destroy") &&
+               find(strerror, "ca_strerror");
+    }
+
+    QByteArray error(int code) const { return QByteArray("libcanberra: ") + strerror(code); }
+
+    void close()
+    {
+        if (context)
+            destroy(context);
+        context = nullptr;
+    }
+};
+
+EventSound::EventSound(QByteArray library, std::function<void()> xBell)
+    : m_library(std::move(library)), m_xBell(std::move(xBell))
+{
+    if (!m_xBell)
+        m_xBell = [] { QApplication::beep(); };
+}
+
+EventSound::~EventSound()
+{
+    // The library stays loaded: the sound server's client library may still run threads of its own.
+    if (m_ca)
+        m_ca->close();
+}
+
+SoundOutcome EventSound::play()
+{
+    // A context that worked before may have lost its server (restarted, say): one try with a new one.
+    const bool reused = m_ca && m_ca->context;
+    int rc = playOnce();
+    if (reused && rc != CA_SUCCESS && rc != CA_ERROR_NOTFOUND && rc != CA_ERROR_DISABLED)
+        rc = playOnce();
+    if (rc == CA_SUCCESS)
+        return SoundOutcome::Played;
+    if (rc == CA_ERROR_DISABLED)
+        return SoundOutcome::Silenced;
+    return ringXBell(m_failure);
+}
+
+int EventSound::playOnce()
+{
+    if (!open())
+        return CA_ERROR_NOTAVAILABLE;
+    int rc = m_ca->play(m_ca->context, 0, CA_PROP_EVENT_ID, kMailEvent, CA_PROP_EVENT_DESCRIPTION,
+                        "New e-Mail", nullptr);
+    if (rc == CA_ERROR_NOTFOUND)
+        rc = m_ca->play(m_ca->context, 0, CA_PROP_EVENT_ID, kBellEvent, CA_PROP_EVENT_DESCRIPTION,
+                        "New e-Mail", nullptr);
+    if (rc == CA_SUCCESS || rc == CA_ERROR_DISABLED)
+        return rc;
+    m_failure = m_ca->error(rc);
+    // No server, or it went away: the next try connects afresh, so a server started later is used.
+    if (rc != CA_ERROR_NOTFOUND)
+        m_ca->close();
+    return rc;
+}
+
+bool EventSound::open()
+{
+    if (!m_loadTried) {
+        m_loadTried = true;
+        auto ca = std::make_unique<Canberra>();
+        ca->library = ::dlopen(m_library.constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!ca->library)
+            m_failure = ::dlerror();
+        else if (!ca->resolve())
+            m_failure = m_library + " lacks the functions it should have";
+        else
+            m_ca = std::move(ca);
+    }
+    if (!m_ca)
+        return false;
+    if (m_ca->context)
+        return true;
+    if (const int rc = m_ca->create(&m_ca->context); rc != CA_SUCCESS) {
+        m_ca->context = nullptr;
+        m_failure = m_ca->error(rc);
+        return false;
+    }
+    // Volatile: the server may keep the decoded sound for the next time, or drop it when short of room.
+    m_ca->changeProps(m_ca->context, CA_PROP_APPLICATION_NAME, kApplicationName, CA_PROP_APPLICATION_ID,
+                      kApplicationId, CA_PROP_APPLICATION_ICON_NAME, kApplicationId,
+                      CA_PROP_CANBERRA_CACHE_CONTROL, "volatile", nullptr);
+    return true;
+}
+
+SoundOutcome EventSound::ringXBell(const QByteArray& why)
+{
+    // Once: a missing sound server is the machine's state, not news at every new mail.
+    if (!m_told) {
+        std::fprintf(stderr, "vurk_mailchecker: no sound server answered (%s); the X bell rings instead\n",
+                     why.constData());
+        m_told = true;
+    }
+    m_xBell();
+    return SoundOutcome::XBell;
+}
+
+EventSound& eventSound()
+{
+    // Never destroyed: the sound server's client threads may outlive the program's static objects.
+    static EventSound *sound = new EventSound;
+    return *sound;
+}
+
+} // namespace notifier

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The desktop notification against a real notification server (dunst on the test's X server, on a
+# private session bus), with dbus-monitor recording the calls: the switch off sends nothing; on, a
+# rise sends one Notify that replaces the one before, an unchanged count sends none, an empty mailbox
+# closes it, and choosing it in the server starts the mail program. Without a server, standard error
+# says so once and checking goes on.
+set -euo pipefail
+. "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
+e2e_start_x
+export XDG_CONFIG_HOME="$E2E_TMP/config"
+e2e_start_bus session
+export DBUS_SESSION_BUS_ADDRESS=$E2E_BUS
+
+dunst >"$E2E_TMP/dunst.log" 2>&1 &
+dunst=$!
+e2e_track $dunst
+e2e_until 10 dunstctl is-paused >/dev/null 2>&1 || e2e_fail "dunst did not start"
+dbus-monitor >"$E2E_TMP/monitor.txt" 2>&1 &
+e2e_track $!
+sleep 0.3
+
+printf '#!/bin/sh\ntouch "%s"\n' "$E2E_TMP/mailer.ran" >"$E2E_TMP/mailer.sh"
+chmod +x "$E2E_TMP/mailer.sh"
+
+# Starts the fake POP3 server with a plan and the program with the switch as given.
+start() { # plan, notify
+    : >"$E2E_TMP/pop3.log"
+    rm -f "$E2E_TMP/port"
+    python3 "$VURK_SOURCE_DIR/tests/support/hostile_pop3.py" --plan "$1" --port-file "$E2E_TMP/port" \
+        --log "$E2E_TMP/pop3.log" --lifetime 120 &
+    pop3=$!
+    e2e_track $pop3
+    e2e_until 10 test -s "$E2E_TMP/port" || e2e_fail "POP3 server did not start"
+    mkdir -p "$XDG_CONFIG_HOME/vurk_mailchecker"
+    {
+        printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro&co\npass=pg4{vRtyj\n' "$(cat "$E2E_TMP/port")"
+        printf 'mailer=%s\n' "$E2E_TMP/mailer.sh"
+        [ -z "$2" ] || printf 'notify=%s\n' "$2"
+    } >"$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini"
+    VURK_TEST_CHECK_INTERVAL_MS=3000 "$VURK_BIN" 2>"$E2E_TMP/stderr.log" &
+    pid=$!
+    e2e_track $pid
+}
+stop() { e2e_stop $pid; e2e_stop $pop3; }
+ended() { grep -c "^end " "$E2E_TMP/pop3.log" || true; }
+wait_checks() { # n
+    e2e_until 40 bash -c "[ \$(grep -c '^end ' '$E2E_TMP/pop3.log') -ge $1 ]" ||
+        e2e_fail "fewer than $1 checks: $(cat "$E2E_TMP/pop3.log")"
+}
+calls() { python3 "$VURK_SOURCE_DIR/tests/support/dbus_calls.py" "$E2E_TMP/monitor.txt" org.freedesktop.Notifications; }
+
+# Switch off (a file from before the switch existed): mail, and not one call.
+start good:3 ""
+wait_checks 2
+stop
+[ -z "$(calls)" ] || e2e_fail "calls with the switch off: $(calls)"
+
+# Switch on: 3 (shown), 3 (nothing), 5 (replaces it), 0 (closes it), 2 (a new one).
+start good:3,good:3,good:5,good:0,good:2 True
+wait_checks 6
+notify() { # replaces, count
+    echo "Notify Vurk_メールチェッカー $1 vurk_mailchecker You have $2 e-Mail taro&amp;co@127.0.0.1" \
+        "[default|メーラーを起動する] {category=email.arrived;desktop-entry=vurk_mailchecker} -1"
+}
+calls >"$E2E_TMP/calls.txt"
+mapfile -t got <"$E2E_TMP/calls.txt"
+[ "${#got[@]}" = 5 ] || e2e_fail "calls: $(cat "$E2E_TMP/calls.txt")"
+[[ "${got[0]}" == "GetCapabilities -> "*body-markup* ]] || e2e_fail "first call: ${got[0]}"
+first=${got[1]##* -> }
+[ "${got[1]}" = "$(notify 0 3) -> $first" ] || e2e_fail "first notification: ${got[1]}"
+[ "${got[2]}" = "$(notify "$first" 5) -> $first" ] || e2e_fail "the rise to 5: ${got[2]}"
+[[ "${got[3]}" == "CloseNotification $first"* ]] || e2e_fail "the empty mailbox: ${got[3]}"
+second=${got[4]##* -> }
+[ "${got[4]}" = "$(notify 0 2) -> $second" ] || e2e_fail "after the empty mailbox: ${got[4]}"
+[ "$(dunstctl count displayed)" = 1 ] || e2e_fail "dunst shows $(dunstctl count displayed)"
+
+# Chosen in the notification server: the mail program starts.
+[ ! -e "$E2E_TMP/mailer.ran" ] || e2e_fail "the mail program ran before"
+dunstctl action 0
+e2e_until 10 test -e "$E2E_TMP/mailer.ran" || e2e_fail "the mail program did not start"
+stop
+
+# No notification server: two rises, one line on standard error, and checking goes on.
+e2e_stop $dunst
+start good:1,good:2,good:2 True
+wait_checks 3
+[ "$(grep -c "no desktop notification" "$E2E_TMP/stderr.log")" = 1 ] ||
+    e2e_fail "standard error: $(cat "$E2E_TMP/stderr.log")"
+kill -0 $pid || e2e_fail "the program ended"
+echo "desktop notice: ok"

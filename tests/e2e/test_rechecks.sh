@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Checks out of turn: the network coming back (NetworkManager's State) and the
+# machine resuming (logind's PrepareForSleep(false)) each bring the next check's bytes to the POP3
+# server within a second, not a minute later; a second reason within 10 s waits until they are over;
+# with checking stopped in the menu nothing is checked. logind and NetworkManager are a test process
+# on a private bus that stands in as the system bus.
+set -euo pipefail
+. "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
+e2e_start_x
+export XDG_CONFIG_HOME="$E2E_TMP/config"
+e2e_start_bus system
+export DBUS_SYSTEM_BUS_ADDRESS=$E2E_BUS
+# Debian's own Python: python3-dbus is installed for it.
+/usr/bin/python3 "$VURK_SOURCE_DIR/tests/support/fake_system.py" "$E2E_BUS" "$E2E_TMP/system.log" 120 &
+e2e_track $!
+e2e_until 10 grep -q "^ready" "$E2E_TMP/system.log" || e2e_fail "fake logind did not start"
+
+python3 "$VURK_SOURCE_DIR/tests/support/hostile_pop3.py" --plan good:0 --port-file "$E2E_TMP/port" \
+    --log "$E2E_TMP/pop3.log" --lifetime 120 &
+e2e_track $!
+e2e_until 10 test -s "$E2E_TMP/port" || e2e_fail "POP3 server did not start"
+mkdir -p "$XDG_CONFIG_HOME/vurk_mailchecker"
+printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro\npass=pg4{vRtyj\n' "$(cat "$E2E_TMP/port")" \
+    >"$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini"
+
+# The check timer at its minute: every other connection is a recheck.
+"$VURK_BIN" 2>"$E2E_TMP/stderr.log" &
+pid=$!
+e2e_track $pid
+id=$(e2e_wait_window "Vurk_メールチェッカー")
+e2e_until 10 grep -q "^Get org.freedesktop.NetworkManager State" "$E2E_TMP/system.log" ||
+    e2e_fail "NetworkManager was never asked"
+e2e_until 10 grep -q "^end 1 " "$E2E_TMP/pop3.log" || e2e_fail "no check at start-up"
+
+checks() { grep -c "^conn " "$E2E_TMP/pop3.log" || true; }
+drive() { dbus-send --bus="$DBUS_SYSTEM_BUS_ADDRESS" --print-reply --dest=org.freedesktop.login1 /test "org.vurk.Test.$@" >/dev/null; }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# Waits for connection number $1 for at most $2 ms; prints how long it took.
+expect_check() {
+    local from
+    from=$(now_ms)
+    e2e_until $((($2 + 999) / 1000)) bash -c "[ \$(grep -c '^conn ' '$E2E_TMP/pop3.log') -ge $1 ]" ||
+        e2e_fail "no check $1 within $2 ms: $(cat "$E2E_TMP/pop3.log")"
+    local took=$(($(now_ms) - from))
+    [ "$took" -le "$2" ] || e2e_fail "check $1 after $took ms, more than $2"
+    echo "$took"
+}
+# Opens the menu on the notifier and picks the n-th item by keyboard.
+choose() {
+    local x y keys="" i
+    read -r x y <<<"$(e2e_window_pos "$id")"
+    e2e_click $((x + 50)) $((y + 10)) 3
+    e2e_until 5 bash -c "[ \$(xdotool search --onlyvisible --pid $pid | wc -l) -ge 2 ]" || e2e_fail "no menu"
+    for ((i = 0; i < $1; i++)); do keys="$keys Down"; done
+    xdotool key $keys Return
+}
+
+# The network comes back: a check at once.
+drive State uint32:70
+expect_check 2 1000 >/dev/null
+# A resume right after: it waits until 10 s after that check.
+drive Resume
+took=$(expect_check 3 11000)
+[ "$took" -ge 8500 ] || e2e_fail "the second recheck came after $took ms, within 10 s of the first"
+
+# Checking stopped: a resume checks nothing; started again, a resume checks at once.
+choose 8 # チェック停止(&S)
+sleep 10.5
+drive Resume
+sleep 2
+[ "$(checks)" = 3 ] || e2e_fail "checked while stopped: $(cat "$E2E_TMP/pop3.log")"
+choose 8 # チェック開始(&S)
+sleep 0.5
+drive Resume
+expect_check 4 1000 >/dev/null
+kill -0 $pid || e2e_fail "the program ended"
+echo "rechecks: ok"
