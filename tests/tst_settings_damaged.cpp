@@ -135,7 +135,7 @@ private slots:
 
         QVERIFY(Module1::Main());
         const QString problem = QStringLiteral("Settings not read: %1: %2").arg(path, reason);
-        QCOMPARE(form2().toolTip(), problem);
+        QCOMPARE(form2().toolTip().section(QLatin1Char('\n'), 0, 0), problem);
         form2().showResult(QStringLiteral("Not Found e-Mail"), QStringLiteral("0 messages"));
         QVERIFY2(form2().toolTip().startsWith(problem + QLatin1Char('\n')), qPrintable(form2().toolTip()));
 
