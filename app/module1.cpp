@@ -3,6 +3,8 @@
 #include "app/clock.h"
 #include "app/colour.h"
 #include "app/conversions.h"
+#include "app/keyring.h"
+#include "app/password.h"
 #include "app/settingsstore.h"
 #include "app/singleinstance.h"
 #include "app/textbox.h"
@@ -46,23 +48,29 @@ void applyStoredColours()
         f4.Colour[i]->setText(QString::number(Form4::kDefaultColour[i]));
 }
 
-// Steps shared by both saves, up to the position.
-void saveAccount()
+// The exit save runs while the session ends: the keyring gets a few seconds, then the file has it.
+constexpr int kExitKeyringWaitMs = 3000;
+
+// Steps shared by both saves, up to the position. The keyring is written before anything else, so
+// the file never goes without a password that the keyring does not have.
+void saveAccount(QDeadlineTimer keyringDeadline)
 {
+    const QString pass =
+        Password::storedForm(Keyring::key(form1().Text2->text(), form1().Text1->text()), keyringDeadline);
     Store::write(Store::Key::server, form1().Text1->text());
     Store::write(Store::Key::user, form1().Text2->text());
-    Store::write(Store::Key::pass, Encrypt::EncodePassword(form1().Text3->text()));
+    Store::write(Store::Key::pass, pass);
     Store::write(Store::Key::port, form1().Text4->text());
 }
 
-void savePositionAndSwitches()
+void savePositionAndSwitches(QDeadlineTimer keyringDeadline)
 {
     Store::write(Store::Key::top, app::singleToText(float(form2().Top())));
     Store::write(Store::Key::left, app::singleToText(float(form2().Left())));
     Store::write(Store::Key::front, app::boolToText(form3().mnufont->isChecked()));
     Store::write(Store::Key::shindou, app::boolToText(form3().shindou->isChecked()));
     Store::write(Store::Key::checkbeep, app::boolToText(form3().checkbeep->isChecked()));
-    Store::commit();
+    Password::saved(Store::commit(), keyringDeadline);
     form1().Winsock1->Close();
 }
 
@@ -84,6 +92,7 @@ bool Main()
     f1.Text1->setText(stored.read(Store::Key::server));
     f1.Text2->setText(stored.read(Store::Key::user));
     f1.Text3->setText(stored.read(Store::Key::pass));
+    Password::loaded(Keyring::key(f1.Text2->text(), f1.Text1->text()), !f1.Text3->text().isEmpty());
     DecodePasswordField();
     f1.Text4->setText(stored.read(Store::Key::port));
     f1.Text5->setText(stored.read(Store::Key::top));
@@ -130,16 +139,18 @@ bool Main()
 
 void SaveSettings()
 {
-    saveAccount();
+    const QDeadlineTimer keyringDeadline(Password::waitMs());
+    saveAccount(keyringDeadline);
     form1().Text5->setText(app::singleToText(float(form2().Top())));
     form1().Text6->setText(app::singleToText(float(form2().Left())));
-    savePositionAndSwitches();
+    savePositionAndSwitches(keyringDeadline);
 }
 
 void SaveSettingsOnExit()
 {
-    saveAccount();
-    savePositionAndSwitches();
+    const QDeadlineTimer keyringDeadline(kExitKeyringWaitMs);
+    saveAccount(keyringDeadline);
+    savePositionAndSwitches(keyringDeadline);
 }
 
 void DecodePasswordField()

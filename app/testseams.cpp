@@ -8,7 +8,7 @@ namespace app::seams {
 namespace {
 
 constexpr const char *kKnobs[] = {"VURK_TEST_CHECK_INTERVAL_MS", "VURK_TEST_CONVERSATION_TIMEOUT_MS",
-                                  "VURK_TEST_TLS_PORT", "VURK_TEST_STATUS_FILE"};
+                                  "VURK_TEST_TLS_PORT", "VURK_TEST_STATUS_FILE", "VURK_TEST_KEYRING_WAIT_MS"};
 
 // The variable's value when it is a whole number above zero, else the shipped value.
 int positive(const char *name, int shipped)
@@ -40,6 +40,11 @@ int implicitTlsPort()
 QByteArray statusFile()
 {
     return qgetenv(kKnobs[3]);
+}
+
+int keyringWaitMs()
+{
+    return positive(kKnobs[4], 10000);
 }
 
 QStringList activeKnobs()

@@ -11,12 +11,15 @@
 //   VURK_TEST_CONVERSATION_TIMEOUT_MS  how long one check may take from connect to result (30000)
 //   VURK_TEST_TLS_PORT                 the port that is encrypted from the first byte (995)
 //   VURK_TEST_STATUS_FILE              a file that every result line is appended to (none)
+//   VURK_TEST_KEYRING_WAIT_MS          how long a check and the account window's OK wait for the
+//                                      keyring (10000)
 namespace app::seams {
 
 int checkIntervalMs();
 int conversationTimeoutMs();
 int implicitTlsPort();
 QByteArray statusFile();
+int keyringWaitMs();
 
 // The knobs set in this process's environment, by name.
 QStringList activeKnobs();

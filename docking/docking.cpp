@@ -387,4 +387,10 @@ Rect fromQRect(const QRect& rect)
             narrow(qint64(rect.y()) + rect.height())};
 }
 
+QRect toQRect(const Rect& rect)
+{
+    return QRect(rect.left, rect.top, narrow(qint64(rect.right) - rect.left),
+                 narrow(qint64(rect.bottom) - rect.top));
+}
+
 } // namespace Docking

@@ -109,5 +109,6 @@ RegistryView registryView();
 void resetDockingState();
 
 Rect fromQRect(const QRect& rect);
+QRect toQRect(const Rect& rect);
 
 } // namespace Docking

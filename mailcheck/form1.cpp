@@ -4,6 +4,7 @@
 #include "app/clock.h"
 #include "app/lifecycle.h"
 #include "app/module1.h"
+#include "app/password.h"
 #include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
@@ -155,7 +156,7 @@ QString Form1::missingField() const
     const std::pair<const TextBox *, QString> fields[] = {
         {Text1, tr("server")}, {Text2, tr("account name")}, {Text3, tr("password")}, {Text4, tr("port")}};
     for (const auto& [field, name] : fields) {
-        if (field->text().isEmpty())
+        if (field->text().isEmpty() && !(field == Text3 && Password::awaited()))
             return name;
     }
     return {};
@@ -269,14 +270,32 @@ void Form1::startCheck()
 {
     popState = kConnect;
     Winsock1->Close();
+    if (!missingField().isEmpty() || !Password::awaited()) {
+        connectOrSayWhy(QString());
+        return;
+    }
+    // One check waits for the keyring at a time; ticks meanwhile leave it to that one.
+    if (m_waitingForPassword)
+        return;
+    m_waitingForPassword = true;
+    Password::fetch(this, [this](const QString& unknownWhy) {
+        m_waitingForPassword = false;
+        connectOrSayWhy(unknownWhy);
+    });
+}
+
+void Form1::connectOrSayWhy(const QString& passwordUnknown)
+{
     // Nothing goes out for an account that is not filled in, and no password to a port nobody
     // meant: an unreadable port must not quietly become plain 110.
     const QString missing = missingField();
     const std::optional<int> port = mailcheck::portFromText(Text4->text());
-    if (!missing.isEmpty() || !port) {
-        const QString why = !missing.isEmpty()
-                                ? tr("the %1 is empty").arg(missing)
-                                : tr("the port \"%1\" is not a number from 1 to 65535").arg(Text4->text());
+    QString why = passwordUnknown;
+    if (why.isEmpty() && !missing.isEmpty())
+        why = tr("the %1 is empty").arg(missing);
+    else if (why.isEmpty() && !port)
+        why = tr("the port \"%1\" is not a number from 1 to 65535").arg(Text4->text());
+    if (!why.isEmpty()) {
         form2().showResult(QStringLiteral("Please check a account"),
                            QStringLiteral("Please check a account: ") + notifier::detailText(why));
         return;

@@ -59,14 +59,16 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
 
-    // Server, account name, password and port are all filled in.
+    // Server, account name, password and port are all filled in. A password the keyring has not
+    // given yet counts as filled in: the check waits for it.
     bool accountComplete() const;
     // The first of them that is empty, by name; empty when none is.
     QString missingField() const;
 
     // Starts one check: the conversation state back to "connect", the old connection dropped and a
     // new one to the server and port in the fields. Start-up and the check tick both use it. An
-    // incomplete account or an unreadable port connects nowhere and says so.
+    // incomplete account or an unreadable port connects nowhere and says so. A password still in
+    // the keyring is waited for first (bounded), without blocking the program.
     void startCheck();
     // Ends a check under way without a result: nothing more goes out, nothing comes in.
     void stopCheck();
@@ -86,12 +88,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void connectOrSayWhy(const QString& passwordUnknown);
     bool lineBreakFree();
     bool sendCommand(const QString& command);
     void showMailCount();
     void endCheck(const QString& result, const QString& detail);
 
     std::function<void()> m_beeper;
+    bool m_waitingForPassword = false;
     bool m_shaking = false;
     bool m_shakeAgain = false;
 };

@@ -267,6 +267,7 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
         windowHandle()->removeEventFilter(this);
         if (pos() != m_position)
             move(m_position);
+        emit firstExposed();
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -42,6 +42,8 @@ public:
     // For the many quick moves of a shake; Qt learns the place from the window manager's answer.
     void shakeToPixels(const QPoint& topLeft);
     QPoint pixelPosition() const { return m_position; }
+    // The window has been on screen (mapped and exposed) at least once.
+    bool isOnScreen() const { return m_placementChecked; }
     // Moves a window that would not be seen whole on any screen to the nearest place on the
     // primary screen where it is; a window that is seen stays exactly where it is. True if moved.
     bool bringOnScreen();
@@ -68,6 +70,10 @@ public:
     void setMoveHooks(std::function<void(Docking::Point)> started,
                       std::function<void(Docking::Rect&, Docking::Point)> moving) override;
     bool isMoving() const { return m_moving; }
+
+signals:
+    // The first time the window is on screen; what start-up leaves for later may begin.
+    void firstExposed();
 
 protected:
     bool event(QEvent *event) override;

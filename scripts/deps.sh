@@ -6,21 +6,25 @@
 # Compiling the program.
 VURK_BUILD_PACKAGES="cmake ninja-build g++ pkgconf
   qt6-base-dev
+  qtkeychain-qt6-dev
   libxcb1-dev
   libfontconfig-dev
   libglib2.0-dev"
 
-# Running it: the Japanese font, and the private X server scripts/run uses without a display.
-VURK_RUN_PACKAGES="fonts-noto-cjk
+# Running it: the Japanese font, libsecret (QtKeychain loads it to reach the Secret Service), and the
+# private X server scripts/run uses without a display.
+VURK_RUN_PACKAGES="fonts-noto-cjk libsecret-1-0
   xvfb openbox xdotool x11-utils
   imagemagick"
 
 # Making the .deb (cpack reads the binary's libraries with dpkg-shlibdeps, which needs file).
 VURK_PACKAGE_PACKAGES="dpkg-dev file"
 
-# Testing on top of all of the above: the private Dovecot and the hostile servers, the sanitizer and
-# fuzz build, the format check, and the checkers of the package's files.
+# Testing on top of all of the above: the private Dovecot and the hostile servers, the private session
+# bus and GNOME Keyring, the sanitizer and fuzz build, the format check, and the checkers of the
+# package's files.
 VURK_TEST_PACKAGES="dovecot-core dovecot-pop3d openssl python3
+  dbus-daemon dbus-bin dbus-x11 gnome-keyring libsecret-tools
   clang libclang-rt-14-dev
   clang-format
   desktop-file-utils appstream man-db lintian"

@@ -8,7 +8,8 @@ export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export HOME="$E2E_TMP/home"
 mkdir -p "$HOME"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
+E2E_KEYRING_SH="$(dirname "${BASH_SOURCE[0]}")/../support/keyring.sh"
 
 e2e_track() { E2E_PIDS+=("$@"); }
 
@@ -46,9 +47,20 @@ e2e_fail() {
     exit 1
 }
 
-# Starts Xvfb on a free display (the server picks it) and openbox on it; exports DISPLAY.
+# A private session bus that starts no service by itself, exported: what the program says on D-Bus
+# (to the keyring among others) stays in the test, and no bus of the desktop's is found or autolaunched.
+e2e_start_bus() {
+    [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || return 0
+    DBUS_SESSION_BUS_ADDRESS=$("$E2E_KEYRING_SH" bus "$E2E_TMP/bus") || e2e_fail "no session bus"
+    export DBUS_SESSION_BUS_ADDRESS
+    e2e_track "$(cat "$E2E_TMP/bus/bus.pid")"
+}
+
+# Starts Xvfb on a free display (the server picks it) and openbox on it; exports DISPLAY. The
+# private session bus comes first.
 e2e_start_x() {
     local size=${1:-1024x768x24} fifo="$E2E_TMP/displayfd" i
+    e2e_start_bus
     mkfifo "$fifo"
     Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$fifo" 2>"$E2E_TMP/xvfb.log" &
     e2e_track $!

@@ -32,7 +32,7 @@ case ", $depends," in
 esac
 # Names that only dpkg-shlibdeps puts there, plus the owners of the plugins Qt loads at run time
 # (X11 platform, TLS backend): without those the installed program cannot show a window or use port 995.
-needed="libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6"
+needed="libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6keychain1"
 for plugin in platforms/libqxcb.so tls/libqopensslbackend.so; do
     owner=$(dpkg -S "*/qt6/plugins/$plugin" | head -n 1 | cut -d: -f1)
     [ -n "$owner" ] || e2e_fail "no package owns $plugin"
@@ -41,6 +41,8 @@ done
 for p in $needed; do
     grep -Eq "(^|[ ,|])$p( |,|$)" <<<"$depends" || e2e_fail "Depends lacks $p: $depends"
 done
+# QtKeychain loads libsecret itself, so no dependency names it: without it no Secret Service is reached.
+grep -Eq "(^|[ ,])libsecret-1-0( |,|$)" <<<"$(field Recommends)" || e2e_fail "Recommends lacks libsecret-1-0"
 # The whole Depends line must be satisfiable by what this Debian has installed.
 printf 'Source: probe\nBuild-Depends: %s\n\nPackage: probe\nArchitecture: any\n' "$depends" >"$E2E_TMP/control"
 dpkg-checkbuilddeps "$E2E_TMP/control" || e2e_fail "Depends not satisfiable here: $depends"

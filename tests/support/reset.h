@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/password.h"
 #include "app/settingsstore.h"
 #include "app/windows.h"
 #include "docking/docking.h"
@@ -18,11 +19,13 @@ inline void destroyUnloaded()
 }
 
 // Back to a program that has not started, between two tests: no windows, no save waiting, no
-// conversation, no docking state, no end under way, nobody told of settings problems.
+// conversation, no password awaited from the keyring, no docking state, no end under way, nobody
+// told of settings problems.
 inline void resetProgram()
 {
     Store::discardPending();
     Store::setProblemHandler({});
+    Password::reset();
     unloadAllWindows();
     destroyUnloaded();
     popState.clear();

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The password and a real GNOME Keyring on the test's own session bus. The notifier is ended as a
+# log-off ends it (SIGTERM: the exit save) and judged by the settings file, the keyring (secret-tool)
+# and the password a POP3 server on 127.0.0.1 received.
+set -euo pipefail
+. "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
+. "$VURK_SOURCE_DIR/tests/e2e/hostile_lib.sh"
+
+KEYRING_SH="$VURK_SOURCE_DIR/tests/support/keyring.sh"
+D="$E2E_TMP/notifier"
+FILE="$D/config/vurk_mailchecker/vurk_mailchecker.ini"
+KEY=vurk@127.0.0.1
+SCRAMBLED='LnqxK|' # "hi", as hostile_settings stores it
+PROMPT="Unlock Login Keyring"
+
+e2e_start_x
+hostile_server "$E2E_TMP/server" --plan good:0
+
+in_keyring() { secret-tool lookup server vurk_mailchecker user "$KEY" 2>/dev/null || true; }
+pass_in_file() { sed -n 's/^pass=//p' "$FILE"; }
+logins() {
+    local c
+    c=$(grep -c '^recv [0-9]* pass hi$' "$E2E_TMP/server/server.log" 2>/dev/null) || true
+    echo "${c:-0}"
+}
+
+# Starts the notifier on the settings in $D: checks every 2 s, waits 3 s for the keyring.
+start() {
+    : >"$D/status"
+    hostile_notifier "$D" VURK_TEST_CHECK_INTERVAL_MS=2000 VURK_TEST_KEYRING_WAIT_MS=3000
+}
+
+# The Nth check result with its tooltip detail, waiting up to $2 s.
+result() {
+    local n=$1 bound=${2:-20} line
+    e2e_until "$bound" bash -c "grep -F ' | ' '$D/status' | sed -n '${n}p' | grep -q ." ||
+        e2e_fail "no result $n within ${bound}s: $(cat "$D/status")"
+    grep -F ' | ' "$D/status" | sed -n "${n}p"
+}
+
+# Ends the notifier as a log-off does; it must be gone within 6 s whatever the keyring does.
+end_session() {
+    kill -TERM "$VURK_PID"
+    e2e_wait_exit "$VURK_PID" 6
+    [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS"
+}
+
+# Each case: what the file holds after the exit save, what the keyring holds ('-' for no keyring).
+expect() {
+    local what=$1 file=$2 keyring=$3
+    [ "$(pass_in_file)" = "$file" ] || e2e_fail "$what: pass in the file is '$(pass_in_file)', not '$file'"
+    [ "$keyring" = - ] || [ "$(in_keyring)" = "$keyring" ] ||
+        e2e_fail "$what: the keyring holds '$(in_keyring)', not '$keyring'"
+    echo "ok: $what"
+}
+
+# No Secret Service on the bus: the password stays scrambled in the file.
+hostile_settings "$D" "$HOSTILE_PORT"
+n=$(logins)
+start
+result 1 | grep -q '^Not Found e-Mail' || e2e_fail "no keyring: the check said $(result 1)"
+[ "$(logins)" -gt "$n" ] || e2e_fail "no keyring: the password from the file was not sent"
+end_session
+expect "no keyring: the scrambled fallback" "$SCRAMBLED" -
+
+# A keyring appears: the exit save moves the password into it and empties pass.
+"$KEYRING_SH" start "$E2E_TMP/bus" --prompter || e2e_fail "the keyring did not start"
+e2e_track "$(cat "$E2E_TMP/bus/keyring.pid")"
+start
+result 1 | grep -q '^Not Found e-Mail' || e2e_fail "moving: the check said $(result 1)"
+end_session
+expect "moved into the keyring" "" hi
+
+# The next start reads it from the keyring: the check sends it.
+n=$(logins)
+start
+result 1 | grep -q '^Not Found e-Mail' || e2e_fail "restart: the check said $(result 1)"
+[ "$(logins)" -gt "$n" ] || e2e_fail "restart: the password from the keyring was not sent"
+end_session
+expect "read back from the keyring" "" hi
+
+# Locked: the read asks for the keyring's password. Unanswered, the check says so and sends nothing;
+# answered, the next tick sends the password.
+"$KEYRING_SH" lock "$E2E_TMP/bus"
+n=$(logins)
+start
+e2e_wait_window "$PROMPT" 20 >/dev/null
+line=$(result 1 10)
+[ "$line" = "Please check a account | Please check a account: the keyring did not answer" ] ||
+    e2e_fail "locked: the check said '$line'"
+[ "$(logins)" = "$n" ] || e2e_fail "locked: a password went out"
+prompt=$(e2e_wait_window "$PROMPT" 5)
+xdotool windowactivate --sync "$prompt" type --delay 10 keyring-pw
+xdotool key Return
+e2e_until 15 bash -c "[ \$(grep -c '^recv [0-9]* pass hi\$' '$E2E_TMP/server/server.log') -gt $n ]" ||
+    e2e_fail "unlocked: no check sent the password: $(cat "$D/status")"
+end_session
+expect "locked, then unlocked: the password stays in the keyring" "" hi
+
+# The daemon stops answering mid-run: the exit save gives up on it and scrambles the password into
+# the file.
+start
+result 1 | grep -q '^Not Found e-Mail' || e2e_fail "stopped: the check said $(result 1)"
+kill -STOP "$(cat "$E2E_TMP/bus/keyring.pid")"
+end_session
+kill -CONT "$(cat "$E2E_TMP/bus/keyring.pid")"
+expect "daemon stopped: the password went into the file" "$SCRAMBLED" -
+
+# Locked while the password is in the file: the exit save cannot store it (nobody unlocks) and
+# leaves it scrambled in the file.
+"$KEYRING_SH" lock "$E2E_TMP/bus"
+start
+result 1 | grep -q '^Not Found e-Mail' || e2e_fail "locked with the file's password: the check said $(result 1)"
+end_session
+expect "locked: the password stays in the file" "$SCRAMBLED" -
