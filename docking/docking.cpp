@@ -105,12 +105,6 @@ qint64 deviceValue(qint64 logical, double scale, bool higher)
     return best;
 }
 
-QRect qRect(const Rect& rect)
-{
-    return QRect(rect.left, rect.top, narrow(qint64(rect.right) - rect.left),
-                 narrow(qint64(rect.bottom) - rect.top));
-}
-
 // One axis of wholeWindowArea: the lowest and the highest logical place of a window of that size
 // whose device span lies within the area's.
 void wholeSpan(qint64 lo, qint64 hi, qint64 size, double scale, qint64 origin, qint64& first, qint64& last)
@@ -334,9 +328,9 @@ Rect wholeWindowArea(const Rect& area, qint32 width, qint32 height, double scale
 
 Point placeOnScreen(const Rect& rect, std::span<const Rect> areas, const Rect& primary)
 {
-    QRegion uncovered(qRect(rect));
+    QRegion uncovered(toQRect(rect));
     for (const Rect& area : areas)
-        uncovered -= QRegion(qRect(area));
+        uncovered -= QRegion(toQRect(area));
     if (uncovered.isEmpty())
         return {rect.left, rect.top};
     const qint64 width = qint64(rect.right) - rect.left;
