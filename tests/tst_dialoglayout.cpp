@@ -163,8 +163,9 @@ void TestDialogLayout::textsFit_data()
     QTest::newRow("colours") << "Form4" << FieldTexts{};
     QTest::newRow("mail program") << "Form5" << FieldTexts{{"txtAppMail", "/usr/bin/thunderbird -mail"}};
     QTest::newRow("about") << "frmAbout" << FieldTexts{};
-    for (const char *line : {"You have 999 e-Mail", "Not Found e-Mail", "Please check a account",
-                             "Check Stop", "Login failed", "Server error", "Connection failed"})
+    for (const char *line :
+         {"You have 999 e-Mail", "Not Found e-Mail", "Please check a account", "Check Stop", "Login failed",
+          "Server busy", "Server error", "Connection failed"})
         QTest::newRow(qPrintable(QStringLiteral("notifier: ") + QLatin1String(line)))
             << "Form2" << FieldTexts{{"Label1", line}, {"Label2", "2026/12/31 23:59:59"}};
 }

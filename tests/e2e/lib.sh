@@ -52,7 +52,7 @@ e2e_fail() {
 
 # A private session bus that starts no service by itself, exported: what the program says on D-Bus
 # (to the keyring among others) stays in the test, and no bus of the desktop's is found or autolaunched.
-e2e_start_bus() {
+e2e_start_session_bus() {
     [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || return 0
     DBUS_SESSION_BUS_ADDRESS=$("$E2E_KEYRING_SH" bus "$E2E_TMP/bus") || e2e_fail "no session bus"
     export DBUS_SESSION_BUS_ADDRESS
@@ -63,7 +63,7 @@ e2e_start_bus() {
 # private session bus comes first.
 e2e_start_x() {
     local size=${1:-1024x768x24} fifo="$E2E_TMP/displayfd" i
-    e2e_start_bus
+    e2e_start_session_bus
     mkfifo "$fifo"
     Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$fifo" 2>"$E2E_TMP/xvfb.log" &
     e2e_track $!
@@ -212,12 +212,12 @@ e2e_taskbar_windows() {
     done
 }
 
-# A second private bus, standing in as the system bus (for logind and NetworkManager played by a
-# test), exported as DBUS_SYSTEM_BUS_ADDRESS.
-e2e_start_system_bus() {
-    DBUS_SYSTEM_BUS_ADDRESS=$("$E2E_KEYRING_SH" bus "$E2E_TMP/system-bus") || e2e_fail "no system bus"
-    export DBUS_SYSTEM_BUS_ADDRESS
-    e2e_track "$(cat "$E2E_TMP/system-bus/bus.pid")"
+# Starts another private bus like the session bus, named $1 (a test's stand-in system bus, or a
+# session bus of its own), and leaves its address in E2E_BUS.
+e2e_start_bus() {
+    local dir="$E2E_TMP/$1"
+    E2E_BUS=$("$E2E_KEYRING_SH" bus "$dir") || e2e_fail "D-Bus daemon $1 did not start"
+    e2e_track "$(cat "$dir/bus.pid")"
 }
 
 # Starts a PulseAudio with one null sink on the private runtime folder; pactl reaches it there.

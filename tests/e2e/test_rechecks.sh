@@ -8,9 +8,10 @@ set -euo pipefail
 . "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
 e2e_start_x
 export XDG_CONFIG_HOME="$E2E_TMP/config"
-e2e_start_system_bus
+e2e_start_bus system
+export DBUS_SYSTEM_BUS_ADDRESS=$E2E_BUS
 # Debian's own Python: python3-dbus is installed for it.
-/usr/bin/python3 "$VURK_SOURCE_DIR/tests/support/fake_system.py" "$DBUS_SYSTEM_BUS_ADDRESS" "$E2E_TMP/system.log" 120 &
+/usr/bin/python3 "$VURK_SOURCE_DIR/tests/support/fake_system.py" "$E2E_BUS" "$E2E_TMP/system.log" 120 &
 e2e_track $!
 e2e_until 10 grep -q "^ready" "$E2E_TMP/system.log" || e2e_fail "fake logind did not start"
 
