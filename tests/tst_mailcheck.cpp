@@ -323,7 +323,7 @@ void TestMailCheck::failedReplies_data()
     QTest::newRow("STAT count full-width")
         << QByteArray("stat") << QByteArray("+OK \xef\xbc\x93 300\r\n") << "Server error" << all;
     QTest::newRow("STAT count after a NUL")
-        << QByteArray("stat") << QByteArray("+OK \0 3 300\r\n", 15) << "Server error" << all;
+        << QByteArray("stat") << QByteArray("+OK \0 3 300\r\n", 13) << "Server error" << all;
     QTest::newRow("replies sent ahead of the commands")
         << QByteArray("greeting") << QByteArray("+OK ready\r\n+OK\r\n+OK\r\n+OK 3 0\r\n") << "Server error"
         << QByteArray();

@@ -85,7 +85,7 @@ void TestPop3::statCount_data()
                                          << "";
     QTest::newRow("full-width digit") << "+OK \uff13 300\r\n"
                                       << "";
-    QTest::newRow("NUL before the digits") << QString::fromLatin1("+OK \0 3 300\r\n", 15) << "";
+    QTest::newRow("NUL before the digits") << QString::fromLatin1("+OK \0 3 300\r\n", 13) << "";
     QTest::newRow("glued to +OK") << "+OK3 300\r\n"
                                   << "";
     QTest::newRow("not +OK") << "* 3 300\r\n"
