@@ -1,10 +1,10 @@
 #include "mailcheck/form1.h"
-#include "app/testseams.h"
 
 #include "app/clock.h"
 #include "app/lifecycle.h"
 #include "app/module1.h"
 #include "app/password.h"
+#include "app/testseams.h"
 #include "app/textbox.h"
 #include "app/twips.h"
 #include "app/windows.h"
@@ -283,9 +283,12 @@ void Form1::startCheck()
     if (m_waitingForPassword)
         return;
     m_waitingForPassword = true;
-    Password::fetch(this, [this](const QString& unknownWhy) {
+    const int check = m_checkNumber;
+    Password::fetch(this, [this, check](const QString& unknownWhy) {
         m_waitingForPassword = false;
-        connectOrSayWhy(unknownWhy);
+        // Stopped meanwhile: the waiting check ends with the others.
+        if (check == m_checkNumber)
+            connectOrSayWhy(unknownWhy);
     });
 }
 
@@ -310,6 +313,7 @@ void Form1::connectOrSayWhy(const QString& passwordUnknown)
 
 void Form1::stopCheck()
 {
+    ++m_checkNumber;
     Winsock1->Close();
     popState = kConnect;
 }

@@ -107,6 +107,8 @@ private:
     std::function<void()> m_beeper;
     notifier::DesktopNotice *m_notice;
     bool m_waitingForPassword = false;
+    // Counts the stops, so that a check waiting for the keyring knows it was stopped.
+    int m_checkNumber = 0;
     bool m_shaking = false;
     bool m_shakeAgain = false;
 };

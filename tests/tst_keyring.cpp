@@ -5,10 +5,12 @@
 #include "app/windows.h"
 #include "mailcheck/form1.h"
 #include "notifier/form2.h"
+#include "notifier/form3.h"
 #include "scramble/encrypt.h"
 #include "support/reset.h"
 #include "support/settingsfile.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QProcess>
 #include <QTcpServer>
@@ -199,6 +201,27 @@ private slots:
                       [&answered](const Keyring::Reply&) { answered = true; });
         QTRY_VERIFY_WITH_TIMEOUT(answered, 30000);
         QCOMPARE(form1().Text3->text(), password);
+    }
+
+    // "チェック停止" while the first check waits for the keyring: the answer connects nowhere.
+    void stopWhileWaitingForTheKeyring()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        putInKeyring(QStringLiteral("taro@127.0.0.1"), QStringLiteral("pw 2"));
+        signalDaemon(SIGSTOP);
+        m_stopped = true;
+        startWith(QString(), QStringLiteral("127.0.0.1"), server.serverPort());
+        form3().checkShori->trigger();
+        signalDaemon(SIGCONT);
+        m_stopped = false;
+        bool answered = false;
+        Keyring::read(QStringLiteral("taro@127.0.0.1"), this,
+                      [&answered](const Keyring::Reply&) { answered = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 30000);
+        QTest::qWait(200);
+        QVERIFY(!server.hasPendingConnections());
+        QCOMPARE(form2().Label1->text(), QStringLiteral("Check Stop"));
     }
 };
 
