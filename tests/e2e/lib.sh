@@ -228,3 +228,27 @@ e2e_start_pulse() {
     e2e_track $E2E_PULSE
     e2e_until 10 pactl info >/dev/null 2>&1 || e2e_fail "PulseAudio did not start"
 }
+
+# Starts the fake POP3 server (tests/support/hostile_pop3.py) with plan $1 and any further
+# arguments, logging to $E2E_TMP/pop3.log; sets E2E_POP3 (its pid) and E2E_PORT.
+e2e_start_pop3() {
+    local plan=$1; shift
+    : >"$E2E_TMP/pop3.log"
+    rm -f "$E2E_TMP/port"
+    python3 "$VURK_SOURCE_DIR/tests/support/hostile_pop3.py" --plan "$plan" --port-file "$E2E_TMP/port" \
+        --log "$E2E_TMP/pop3.log" --lifetime 120 "$@" &
+    E2E_POP3=$!
+    e2e_track $E2E_POP3
+    e2e_until 10 test -s "$E2E_TMP/port" || e2e_fail "POP3 server did not start"
+    E2E_PORT=$(cat "$E2E_TMP/port")
+}
+
+# Opens the popup menu on window $1 (of process $2) and picks its $3-th item by keyboard.
+e2e_choose() {
+    local x y keys="" i
+    read -r x y <<<"$(e2e_window_pos "$1")"
+    e2e_click $((x + 50)) $((y + 10)) 3
+    e2e_until 5 bash -c "[ \$(xdotool search --onlyvisible --pid $2 | wc -l) -ge 2 ]" || e2e_fail "no menu"
+    for ((i = 0; i < $3; i++)); do keys="$keys Down"; done
+    xdotool key $keys Return
+}

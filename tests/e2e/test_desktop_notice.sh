@@ -22,16 +22,10 @@ chmod +x "$E2E_TMP/mailer.sh"
 
 # Starts the fake POP3 server with a plan and the program with the switch as given.
 start() { # plan, notify
-    : >"$E2E_TMP/pop3.log"
-    rm -f "$E2E_TMP/port"
-    python3 "$VURK_SOURCE_DIR/tests/support/hostile_pop3.py" --plan "$1" --port-file "$E2E_TMP/port" \
-        --log "$E2E_TMP/pop3.log" --lifetime 120 &
-    pop3=$!
-    e2e_track $pop3
-    e2e_until 10 test -s "$E2E_TMP/port" || e2e_fail "POP3 server did not start"
+    e2e_start_pop3 "$1"
     mkdir -p "$XDG_CONFIG_HOME/vurk_mailchecker"
     {
-        printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro&co\npass=pg4{vRtyj\n' "$(cat "$E2E_TMP/port")"
+        printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro&co\npass=pg4{vRtyj\n' "$E2E_PORT"
         printf 'mailer=%s\n' "$E2E_TMP/mailer.sh"
         [ -z "$2" ] || printf 'notify=%s\n' "$2"
     } >"$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini"
@@ -39,7 +33,7 @@ start() { # plan, notify
     pid=$!
     e2e_track $pid
 }
-stop() { e2e_stop $pid; e2e_stop $pop3; }
+stop() { e2e_stop $pid; e2e_stop $E2E_POP3; }
 ended() { grep -c "^end " "$E2E_TMP/pop3.log" || true; }
 wait_checks() { # n
     e2e_until 40 bash -c "[ \$(grep -c '^end ' '$E2E_TMP/pop3.log') -ge $1 ]" ||

@@ -9,16 +9,10 @@ export XDG_CONFIG_HOME="$E2E_TMP/config"
 
 # Starts the fake POP3 server with a plan and the program with the beep on.
 start() { # plan
-    : >"$E2E_TMP/pop3.log"
-    rm -f "$E2E_TMP/port"
-    python3 "$VURK_SOURCE_DIR/tests/support/hostile_pop3.py" --plan "$1" --port-file "$E2E_TMP/port" \
-        --log "$E2E_TMP/pop3.log" --lifetime 120 &
-    pop3=$!
-    e2e_track $pop3
-    e2e_until 10 test -s "$E2E_TMP/port" || e2e_fail "POP3 server did not start"
+    e2e_start_pop3 "$1"
     mkdir -p "$XDG_CONFIG_HOME/vurk_mailchecker"
     printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro\npass=pg4{vRtyj\ncheckbeep=True\n' \
-        "$(cat "$E2E_TMP/port")" >"$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini"
+        "$E2E_PORT" >"$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini"
     VURK_TEST_CHECK_INTERVAL_MS=4000 "$VURK_BIN" 2>"$E2E_TMP/stderr.log" &
     pid=$!
     e2e_track $pid
@@ -51,7 +45,7 @@ e2e_until 20 bash -c "[ \$(grep -c \"'new' on sink-input\" '$E2E_TMP/sub2.log') 
     e2e_fail "no sound after the server restarted: $(cat "$E2E_TMP/pop3.log") $(cat "$E2E_TMP/stderr.log")"
 grep -q "sound server" "$E2E_TMP/stderr.log" && e2e_fail "fell back: $(cat "$E2E_TMP/stderr.log")"
 e2e_stop $pid
-e2e_stop $pop3
+e2e_stop $E2E_POP3
 
 # No sound server at all: two rises, one line on standard error, and the checks go on.
 e2e_stop $E2E_PULSE

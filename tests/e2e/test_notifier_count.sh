@@ -7,11 +7,8 @@ set -euo pipefail
 e2e_start_x
 export XDG_CONFIG_HOME="$E2E_TMP/config"
 
-python3 "$VURK_SOURCE_DIR/tests/support/hostile_pop3.py" --plan good:3 --port-file "$E2E_TMP/port" \
-    --log "$E2E_TMP/pop3.log" --lifetime 120 &
-e2e_track $!
-e2e_until 10 test -s "$E2E_TMP/port" || e2e_fail "POP3 server did not start"
-port=$(cat "$E2E_TMP/port")
+e2e_start_pop3 good:3
+port=$E2E_PORT
 mkdir -p "$XDG_CONFIG_HOME/vurk_mailchecker"
 cat >"$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini" <<INI
 [setting]

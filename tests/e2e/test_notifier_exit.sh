@@ -16,15 +16,6 @@ start() {
     e2e_wait_pos "$id" "$1" || e2e_fail "started at $(e2e_window_pos "$id"), not $1"
 }
 
-# Opens the menu on the notifier and picks the n-th item by keyboard.
-choose() {
-    local x y keys="" i
-    read -r x y <<<"$(e2e_window_pos "$id")"
-    e2e_click $((x + 50)) $((y + 10)) 3
-    e2e_until 5 bash -c "[ \$(xdotool search --onlyvisible --pid $pid | wc -l) -ge 2 ]" || e2e_fail "no menu"
-    for ((i = 0; i < $1; i++)); do keys="$keys Down"; done
-    xdotool key $keys Return
-}
 
 # The exit question: the process's other window with the program's title.
 question() {
@@ -41,12 +32,12 @@ no_question() {
 }
 
 start "351 276"
-choose 6 # beep on
+e2e_choose "$id" "$pid" 6 # beep on
 no_question
 e2e_drag 360 286 109 110
 
 # Exit answered No: nothing happens, nothing is stored.
-choose 9 # exit
+e2e_choose "$id" "$pid" 9 # exit
 box=$(question)
 xdotool windowactivate --sync "$box" key --clearmodifiers Escape
 no_question
@@ -54,7 +45,7 @@ kill -0 $pid || e2e_fail "ended after No"
 [ ! -e "$ini" ] || e2e_fail "No wrote the settings"
 
 # Exit answered Yes: saved, then the program ends at once.
-choose 9 # exit
+e2e_choose "$id" "$pid" 9 # exit
 box=$(question)
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 e2e_wait_exit $pid 10
@@ -67,7 +58,7 @@ e2e_wait_exit $pid 10
 # program.
 start "100 100"
 e2e_drag 110 110 210 160
-choose 9 # exit
+e2e_choose "$id" "$pid" 9 # exit
 question >/dev/null
 kill -TERM $pid
 e2e_wait_exit $pid 10
@@ -77,7 +68,7 @@ e2e_wait_exit $pid 10
 
 # Closed by the window manager (Alt+F4): the close handlers save, and the program ends with it.
 start "200 150"
-choose 5 # shake on
+e2e_choose "$id" "$pid" 5 # shake on
 no_question
 xdotool windowactivate --sync "$id" key --clearmodifiers alt+F4
 e2e_wait_exit $pid 10

@@ -15,12 +15,9 @@ export DBUS_SYSTEM_BUS_ADDRESS=$E2E_BUS
 e2e_track $!
 e2e_until 10 grep -q "^ready" "$E2E_TMP/system.log" || e2e_fail "fake logind did not start"
 
-python3 "$VURK_SOURCE_DIR/tests/support/hostile_pop3.py" --plan good:0 --port-file "$E2E_TMP/port" \
-    --log "$E2E_TMP/pop3.log" --lifetime 120 &
-e2e_track $!
-e2e_until 10 test -s "$E2E_TMP/port" || e2e_fail "POP3 server did not start"
+e2e_start_pop3 good:0
 mkdir -p "$XDG_CONFIG_HOME/vurk_mailchecker"
-printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro\npass=pg4{vRtyj\n' "$(cat "$E2E_TMP/port")" \
+printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro\npass=pg4{vRtyj\n' "$E2E_PORT" \
     >"$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini"
 
 # The check timer at its minute: every other connection is a recheck.
@@ -45,15 +42,6 @@ expect_check() {
     [ "$took" -le "$2" ] || e2e_fail "check $1 after $took ms, more than $2"
     echo "$took"
 }
-# Opens the menu on the notifier and picks the n-th item by keyboard.
-choose() {
-    local x y keys="" i
-    read -r x y <<<"$(e2e_window_pos "$id")"
-    e2e_click $((x + 50)) $((y + 10)) 3
-    e2e_until 5 bash -c "[ \$(xdotool search --onlyvisible --pid $pid | wc -l) -ge 2 ]" || e2e_fail "no menu"
-    for ((i = 0; i < $1; i++)); do keys="$keys Down"; done
-    xdotool key $keys Return
-}
 
 # The network comes back: a check at once.
 drive State uint32:70
@@ -64,12 +52,12 @@ took=$(expect_check 3 11000)
 [ "$took" -ge 8500 ] || e2e_fail "the second recheck came after $took ms, within 10 s of the first"
 
 # Checking stopped: a resume checks nothing; started again, a resume checks at once.
-choose 8 # チェック停止(&S)
+e2e_choose "$id" "$pid" 8 # チェック停止(&S)
 sleep 10.5
 drive Resume
 sleep 2
 [ "$(checks)" = 3 ] || e2e_fail "checked while stopped: $(cat "$E2E_TMP/pop3.log")"
-choose 8 # チェック開始(&S)
+e2e_choose "$id" "$pid" 8 # チェック開始(&S)
 sleep 0.5
 drive Resume
 expect_check 4 1000 >/dev/null
