@@ -145,6 +145,28 @@ void put(const char *key, double value)
     std::fflush(stdout);
 }
 
+// Wall and CPU times of repeated rounds; the first also connects or loads, so it is kept apart.
+struct Rounds {
+    double first = 0;
+    std::vector<double> walls, cpus;
+
+    void add(int round, double wall, double cpu)
+    {
+        if (round == 0) {
+            first = wall;
+            return;
+        }
+        walls.push_back(wall);
+        cpus.push_back(cpu);
+    }
+    void put(const std::string& name) const
+    {
+        ::put((name + "_first_ms").c_str(), first);
+        ::put((name + "_median_ms").c_str(), median(walls));
+        ::put((name + "_cpu_median_ms").c_str(), median(cpus));
+    }
+};
+
 // Runs the event loop until done() holds or the time is up. The loop is quit from wherever done()
 // turns true, nested loops included; it returns once those have unwound, so an alert is over.
 class Waiter {
@@ -539,9 +561,8 @@ int clockAccuracy(const QString& which, int seconds)
 // too, so it is shown on its own; each later one replaces the one before, as the program's do.
 int notices(int count)
 {
-    std::vector<double> walls, cpus;
+    Rounds rounds;
     uint id = 0;
-    double first = 0;
     for (int i = 0; i <= count; ++i) {
         const QDBusMessage message = notifier::noticeMessage(
             id, QString::number(i + 1),
@@ -556,16 +577,9 @@ int notices(int count)
             return 1;
         }
         id = reply.arguments().first().toUInt();
-        if (i == 0) {
-            first = wall;
-            continue;
-        }
-        walls.push_back(wall);
-        cpus.push_back(cpu);
+        rounds.add(i, wall, cpu);
     }
-    put("notice_first_ms", first);
-    put("notice_median_ms", median(walls));
-    put("notice_cpu_median_ms", median(cpus));
+    rounds.put("notice");
     return 0;
 }
 
@@ -575,8 +589,7 @@ int sounds(int count)
 {
     int bells = 0;
     notifier::EventSound sound(QByteArrayLiteral("libcanberra.so.0"), [&bells] { ++bells; });
-    std::vector<double> walls, cpus;
-    double first = 0;
+    Rounds rounds;
     for (int i = 0; i <= count; ++i) {
         const int64_t cpu0 = processCpuNs();
         const int64_t wall0 = bench::monotonicNs();
@@ -589,16 +602,9 @@ int sounds(int count)
         }
         // Apart, as beeps are; the sounds themselves play on in the server meanwhile.
         Waiter::until([] { return false; }, 100);
-        if (i == 0) {
-            first = wall;
-            continue;
-        }
-        walls.push_back(wall);
-        cpus.push_back(cpu);
+        rounds.add(i, wall, cpu);
     }
-    put("sound_first_ms", first);
-    put("sound_median_ms", median(walls));
-    put("sound_cpu_median_ms", median(cpus));
+    rounds.put("sound");
     return 0;
 }
 
