@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QVariantMap>
 #include <functional>
+#include <optional>
 
 namespace mailcheck {
 
