@@ -58,7 +58,8 @@ bool isBusyReply(const QString& reply)
     if (!isErrorReply(reply))
         return false;
     const QString rest = reply.mid(4).trimmed();
-    for (const QLatin1String code : {QLatin1String("[IN-USE"), QLatin1String("[LOGIN-DELAY")}) {
+    for (const QLatin1String code :
+         {QLatin1String("[IN-USE"), QLatin1String("[LOGIN-DELAY"), QLatin1String("[SYS/TEMP")}) {
         if (rest.startsWith(code, Qt::CaseInsensitive) && rest.size() > code.size() &&
             (rest.at(code.size()) == QLatin1Char(']') || rest.at(code.size()) == QLatin1Char('/')))
             return true;

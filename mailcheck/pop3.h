@@ -18,8 +18,9 @@ bool isErrorReply(const QString& reply);
 // nothing when the reply holds no count.
 std::optional<QString> statCount(const QString& reply);
 
-// A refusal for a passing condition (RFC 2449): the mailbox is open in another session, or logins
-// come too close together. Not a wrong password; the next check may well get in.
+// A refusal for a passing condition (RFC 2449, RFC 3206): the mailbox is open in another session,
+// logins come too close together, or the server has a temporary fault. Not a wrong password; the
+// next check may well get in.
 bool isBusyReply(const QString& reply);
 
 // An account name or password that would split a command into two.

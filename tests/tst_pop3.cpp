@@ -109,6 +109,8 @@ void TestPop3::busyReply_data()
     QTest::newRow("login delay") << "-ERR [LOGIN-DELAY] Logins too close together\r\n" << true;
     QTest::newRow("lower case") << "-ERR [login-delay] wait\r\n" << true;
     QTest::newRow("with a sub-level") << "-ERR [IN-USE/SESSION] busy\r\n" << true;
+    QTest::newRow("temporary system fault") << "-ERR [SYS/TEMP] try again later\r\n" << true;
+    QTest::newRow("permanent system fault") << "-ERR [SYS/PERM] mailbox damaged\r\n" << false;
     QTest::newRow("auth") << "-ERR [AUTH] Authentication failed.\r\n" << false;
     QTest::newRow("no code") << "-ERR invalid password\r\n" << false;
     QTest::newRow("code later in the text") << "-ERR wrong password [IN-USE]\r\n" << false;

@@ -23,6 +23,7 @@ Behaviours:
   ahead       the greeting with the answers to USER, PASS and STAT sent at once behind it
   nocount     STAT answered with a bare "+OK" among endless lines of "+OK"
   inuse       "-ERR [IN-USE]" to PASS: the mailbox is open in another session
+  systemp     "-ERR [SYS/TEMP]" to PASS: a passing fault of the server
   latestat[:N] a proper conversation whose STAT reply (N messages) comes 5 s late
 """
 import argparse
@@ -142,6 +143,8 @@ def behave(c, behaviour):
         return conversation(c, count, stat_delay=5)
     if name == "inuse":
         return conversation(c, count, fail_pass=b"-ERR [IN-USE] Mailbox is locked by another session\r\n")
+    if name == "systemp":
+        return conversation(c, count, fail_pass=b"-ERR [SYS/TEMP] Internal error, try again later\r\n")
     if name == "ahead":
         c.send(b"+OK ready\r\n+OK\r\n+OK logged in\r\n+OK 7 700\r\n")
         c.wait_close()
