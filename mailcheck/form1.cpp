@@ -10,6 +10,7 @@
 #include "app/windows.h"
 #include "dialogs/dialogwindow.h"
 #include "dialogs/form4.h"
+#include "mailcheck/conversation.h"
 #include "mailcheck/pop3.h"
 #include "mailcheck/recheck.h"
 #include "mailcheck/timer.h"
@@ -57,13 +58,8 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString& captio
     return button;
 }
 
-const QString kConnect = QStringLiteral("connect");
-const QString kUser = QStringLiteral("user");
-const QString kPass = QStringLiteral("pass");
-const QString kStat = QStringLiteral("stat");
-const QString kAllOK = QStringLiteral("allOK");
-const QString kCountRead = QStringLiteral("top 1 10");
-const QString kQuitSent = QStringLiteral("connectQQQQ");
+using mailcheck::popstate::kConnect;
+using mailcheck::popstate::kQuitSent;
 
 const QString kCrLf = QStringLiteral("\r\n");
 
@@ -78,7 +74,19 @@ Form1::Form1()
     setWindowTitle(QStringLiteral("アカウント設定"));
     app::sizeTwips(this, 4335, 1695);
     dialogs::applyFontsOnFirstShow(this);
+    makeFields();
+    makeSocketAndTimers();
+    m_beeper = [] { notifier::eventSound().play(); };
+    m_notice = new notifier::DesktopNotice(this);
+    connectHandlers();
+    // Choosing the notification does what the notifier's corner button does.
+    connect(m_notice, &notifier::DesktopNotice::defaultAction, this, [] { form2().Command1_Click(); });
+}
 
+Form1::~Form1() = default;
+
+void Form1::makeFields()
+{
     Label1 = makeLabel(this, "Label1", QStringLiteral("サーバー名"), 120, 120, 1200, 255);
     Text1 = makeField(this, "Text1", 1350, 120, 2895, 270);
     Label2 = makeLabel(this, "Label2", QStringLiteral("アカウント名"), 120, 480, 1185, 255);
@@ -99,7 +107,10 @@ Form1::Form1()
     Text3->setEchoMode(QLineEdit::Password);
     Text5 = TextBox::hidden(this, QStringLiteral("Text5"));
     Text6 = TextBox::hidden(this, QStringLiteral("Text6"));
+}
 
+void Form1::makeSocketAndTimers()
+{
     Winsock1 = new Winsock(this);
     Winsock1->setObjectName(QStringLiteral("Winsock1"));
     Timer1 = new Timer(app::seams::checkIntervalMs(), true, this);
@@ -109,9 +120,10 @@ Form1::Form1()
     Timer3 = new Timer(1000, true, this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setAlignedToSeconds(true);
-    m_beeper = [] { notifier::eventSound().play(); };
-    m_notice = new notifier::DesktopNotice(this);
+}
 
+void Form1::connectHandlers()
+{
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Winsock1, &Winsock::DataArrival, this, &Form1::Winsock1_DataArrival);
@@ -120,11 +132,7 @@ Form1::Form1()
     connect(Timer1, &Timer::tick, this, &Form1::Timer1_Timer);
     connect(Timer2, &Timer::tick, this, &Form1::Timer2_Timer);
     connect(Timer3, &Timer::tick, this, &Form1::Timer3_Timer);
-    // Choosing the notification does what the notifier's corner button does.
-    connect(m_notice, &notifier::DesktopNotice::defaultAction, this, [] { form2().Command1_Click(); });
 }
-
-Form1::~Form1() = default;
 
 void Form1::Command1_Click()
 {
@@ -176,49 +184,24 @@ void Form1::Winsock1_DataArrival(qint64)
 {
     Winsock1->GetData(recvData);
     replyHead = recvData.left(4);
-    // Once QUIT has gone out the conversation is over; the server's goodbye changes nothing.
-    if (popState == kQuitSent)
+    const mailcheck::Conversation conversation({Text2->text(), Text3->text()});
+    const mailcheck::Step step = conversation.next(popState, recvData, Winsock1->holdsUnreadData());
+    switch (step.kind) {
+    case mailcheck::Step::Kind::Ignore:
         return;
-    const bool success = mailcheck::isSuccessReply(recvData);
-    if (popState == kConnect && success)
-        popState = kUser;
-    if (popState == kUser && success) {
-        if (!lineBreakFree())
-            return;
-        if (sendCommand(QStringLiteral("user ") + Text2->text()))
-            popState = kPass;
+    case mailcheck::Step::Kind::Send:
+        Winsock1->SendData(step.command + kCrLf);
+        popState = step.state;
         return;
-    }
-    if (popState == kPass && success) {
-        if (!lineBreakFree())
-            return;
-        if (sendCommand(QStringLiteral("pass ") + Text3->text()))
-            popState = kStat;
+    case mailcheck::Step::Kind::Finish:
+        endCheck(step.result, step.detail);
         return;
-    }
-    if (popState == kStat && success) {
-        if (sendCommand(QStringLiteral("stat")))
-            popState = kAllOK;
-        return;
-    }
-    if (popState == kAllOK && success) {
-        popState = kCountRead;
-        // A reply without a count is the server's fault, never an empty mailbox.
-        const std::optional<QString> count = mailcheck::statCount(recvData);
-        if (!count) {
-            endCheck(QStringLiteral("Server error"), recvData);
-            return;
-        }
-        mailCount = *count;
+    case mailcheck::Step::Kind::CountRead:
+        popState = step.state;
+        mailCount = step.count;
         showMailCount();
         return;
     }
-    // "-ERR", or anything else where a reply was awaited.
-    const bool login = popState == kPass || popState == kStat;
-    if (login && mailcheck::isBusyReply(recvData))
-        endCheck(QStringLiteral("Server busy"), recvData);
-    else
-        endCheck(login ? QStringLiteral("Login failed") : QStringLiteral("Server error"), recvData);
 }
 
 void Form1::Winsock1_Error(const QString& description)
@@ -371,27 +354,6 @@ void Form1::closeEvent(QCloseEvent *event)
     // The socket and the timers live on this window: closing only hides it.
     event->ignore();
     hide();
-}
-
-bool Form1::lineBreakFree()
-{
-    // Neither value may go out if either would split a command in two.
-    if (!mailcheck::containsLineBreak(Text2->text()) && !mailcheck::containsLineBreak(Text3->text()))
-        return true;
-    endCheck(QStringLiteral("Login failed"), tr("line break in the account name or password"));
-    return false;
-}
-
-bool Form1::sendCommand(const QString& command)
-{
-    // What came in before the command goes out cannot be its answer: a server that talks ahead
-    // would otherwise have PASS sent before USER was answered, or a stale count shown.
-    if (Winsock1->holdsUnreadData()) {
-        endCheck(QStringLiteral("Server error"), tr("a reply came before its command was sent"));
-        return false;
-    }
-    Winsock1->SendData(command + kCrLf);
-    return true;
 }
 
 void Form1::showMailCount()

@@ -97,9 +97,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void makeFields();
+    void makeSocketAndTimers();
+    void connectHandlers();
     void connectOrSayWhy(const QString& passwordUnknown);
-    bool lineBreakFree();
-    bool sendCommand(const QString& command);
     void showMailCount();
     void endCheck(const QString& result, const QString& detail);
     void noticeCount();
