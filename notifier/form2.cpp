@@ -1,5 +1,6 @@
 #include "notifier/form2.h"
 
+#include "app/clock.h"
 #include "app/colour.h"
 #include "app/conversions.h"
 #include "app/lifecycle.h"
@@ -79,12 +80,22 @@ void Form2::showResult(const QString& line, const QString& outcome, const QStrin
 {
     Label1->setText(line);
     if (!panelColour.isEmpty())
-        app::setBackColourText(Label3, panelColour);
+        setPanelColour(panelColour);
     if (!outcome.isEmpty()) {
         m_outcome = notifier::outcomeText(QDateTime::currentDateTime(), outcome);
         updateToolTip();
     }
     app::reportStatus(line, outcome);
+}
+
+void Form2::setPanelColour(const QString& colourText)
+{
+    app::setBackColourText(Label3, colourText);
+}
+
+void Form2::showClock()
+{
+    app::writeClockLine(Label2);
 }
 
 void Form2::showProblem(const QString& problem)
