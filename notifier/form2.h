@@ -98,6 +98,7 @@ private:
 
     QString m_problem;
     QString m_outcome; // the last check's, as the tooltip tells it
+    QString m_shownToolTip;
 
     // The place the program put the window: the truth, whatever the window manager reports.
     QPoint m_position;
