@@ -1,7 +1,5 @@
 #include "app/module1.h"
 
-#include "app/clock.h"
-#include "app/colour.h"
 #include "app/conversions.h"
 #include "app/keyring.h"
 #include "app/password.h"
@@ -20,7 +18,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -59,21 +56,62 @@ void readSwitch(const Store::Reader& stored, QLatin1String key, QAction *item)
         item->setChecked(*value);
 }
 
-void applyStoredColours()
+// The notification switches and the mail program, the first windows that start-up creates.
+void readSwitchesAndMailer(const Store::Reader& stored)
+{
+    readSwitch(stored, Store::Key::front, form3().mnufont);
+    readSwitch(stored, Store::Key::shindou, form3().shindou);
+    readSwitch(stored, Store::Key::checkbeep, form3().checkbeep);
+    readSwitch(stored, Store::Key::notify, form3().checknotify);
+    form5().txtAppMail->setText(stored.read(Store::Key::mailer));
+}
+
+// The account window's fields: the first of them creates it, and from then on its timers run.
+void readAccountAndPosition(const Store::Reader& stored)
+{
+    Form1& f1 = form1();
+    f1.Text1->setText(stored.read(Store::Key::server));
+    f1.Text2->setText(stored.read(Store::Key::user));
+    f1.Text3->setText(stored.read(Store::Key::pass));
+    Password::loaded(Keyring::key(f1.Text2->text(), f1.Text1->text()), !f1.Text3->text().isEmpty());
+    DecodePasswordField();
+    f1.Text4->setText(stored.read(Store::Key::port));
+    f1.Text5->setText(stored.read(Store::Key::top));
+    f1.Text6->setText(stored.read(Store::Key::left));
+}
+
+// The first use of the notifier runs its load step, which places it from Text5 and Text6; placing
+// it again here is intended: a tick handled while the password was decoded may have created the
+// notifier before the position fields were filled.
+void placeNotifier()
+{
+    Form1& f1 = form1();
+    const auto top = app::textToSingle(f1.Text5->text());
+    Form2& f2 = form2();
+    if (top)
+        f2.setTop(*top);
+    if (const auto left = app::textToSingle(f1.Text6->text()))
+        f2.setLeft(*left);
+    // A place from a larger or a second monitor comes back where the whole notifier shows; the next
+    // save stores the new place, and a reload of the notifier finds it in the hidden fields.
+    if (f2.bringOnScreen()) {
+        f1.Text5->setText(app::singleToText(float(f2.Top())));
+        f1.Text6->setText(app::singleToText(float(f2.Left())));
+    }
+}
+
+// Only the text colour's field decides between the stored colours and the colour dialog's
+// defaults; the defaults reach the store only when the dialog saves.
+void readColours(const Store::Reader& stored)
 {
     Form4& f4 = form4();
-    if (!f4.Colour[0]->text().isEmpty()) {
+    for (int i = 0; i < 4; ++i)
+        f4.Colour[i]->setText(stored.read(Store::Key::colour[i]));
+    if (f4.Colour[0]->text().isEmpty())
+        f4.putDefaults();
+    else
         f4.showPreviews();
-        f4.applyToNotifier();
-        return;
-    }
-    for (int i = 0; i < 4; ++i)
-        app::setBackColour(f4.Colourpreview[i], app::colourFromValue(Form4::kDefaultColour[i]));
-    app::setForeColour(form2().Label1, app::colourFromValue(Form4::kDefaultColour[0]));
-    app::setForeColour(form2().Label2, app::colourFromValue(Form4::kDefaultColour[0]));
-    app::setBackColour(form2().Label3, app::colourFromValue(Form4::kDefaultColour[1]));
-    for (int i = 0; i < 4; ++i)
-        f4.Colour[i]->setText(QString::number(Form4::kDefaultColour[i]));
+    f4.applyToNotifier();
 }
 
 // The exit save runs while the session ends: the keyring gets a few seconds, then the file has it.
@@ -112,42 +150,12 @@ bool Main()
         return false;
     }
     const Store::Reader stored;
-    readSwitch(stored, Store::Key::front, form3().mnufont);
-    readSwitch(stored, Store::Key::shindou, form3().shindou);
-    readSwitch(stored, Store::Key::checkbeep, form3().checkbeep);
-    readSwitch(stored, Store::Key::notify, form3().checknotify);
-    form5().txtAppMail->setText(stored.read(Store::Key::mailer));
+    readSwitchesAndMailer(stored);
+    readAccountAndPosition(stored);
+    placeNotifier();
+    readColours(stored);
 
-    Form1& f1 = form1();
-    f1.Text1->setText(stored.read(Store::Key::server));
-    f1.Text2->setText(stored.read(Store::Key::user));
-    f1.Text3->setText(stored.read(Store::Key::pass));
-    Password::loaded(Keyring::key(f1.Text2->text(), f1.Text1->text()), !f1.Text3->text().isEmpty());
-    DecodePasswordField();
-    f1.Text4->setText(stored.read(Store::Key::port));
-    f1.Text5->setText(stored.read(Store::Key::top));
-    f1.Text6->setText(stored.read(Store::Key::left));
-
-    // The first use of the notifier runs its load step, which places it from Text5 and Text6; placing
-    // it again here is intended: a tick handled while the password was decoded may have created the
-    // notifier before the position fields were filled.
-    const auto top = app::textToSingle(f1.Text5->text());
     Form2& f2 = form2();
-    if (top)
-        f2.setTop(*top);
-    if (const auto left = app::textToSingle(f1.Text6->text()))
-        f2.setLeft(*left);
-    // A place from a larger or a second monitor comes back where the whole notifier shows; the next
-    // save stores the new place, and a reload of the notifier finds it in the hidden fields.
-    if (f2.bringOnScreen()) {
-        f1.Text5->setText(app::singleToText(float(f2.Top())));
-        f1.Text6->setText(app::singleToText(float(f2.Left())));
-    }
-
-    for (int i = 0; i < 4; ++i)
-        form4().Colour[i]->setText(stored.read(Store::Key::colour[i]));
-    applyStoredColours();
-
     f2.show();
     f2.activateWindow();
     // A settings file that cannot be read or saved is told where a desktop user looks.
@@ -158,11 +166,11 @@ bool Main()
             form2().showProblem(problem);
     });
     f2.showResult(QStringLiteral("Not Found e-Mail"));
-    app::writeClockLine(f2.Label2);
-    if (!f1.accountComplete())
+    f2.showClock();
+    if (!form1().accountComplete())
         f2.showResult(QStringLiteral("Please check a account"));
 
-    f1.startCheck();
+    form1().startCheck();
     f2.Command1->setFocus();
     return true;
 }

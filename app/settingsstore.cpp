@@ -1,6 +1,7 @@
 #include "app/settingsstore.h"
 
 #include "app/lifecycle.h"
+#include "app/log.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,11 +36,6 @@ std::function<void(const QString&)>& problemHandler()
 QString errnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-void printProblem(const QString& line)
-{
-    std::fprintf(stderr, "vurk_mailchecker: %s\n", qPrintable(line));
 }
 
 // The password's scrambled form is in this file, so it never stays readable by others: narrow
@@ -148,7 +143,7 @@ Reader::Reader()
     const QString path = filePath();
     if (const QString why = checkReadable(path); !why.isEmpty()) {
         m_problem = QStringLiteral("Settings not read: %1: %2").arg(path, why);
-        printProblem(m_problem);
+        app::tell(m_problem);
         // Nothing to read there, and a FIFO would hold QSettings for ever.
         return;
     }
@@ -206,7 +201,7 @@ bool commit()
     pending().clear();
     if (!why.isEmpty()) {
         const QString line = QStringLiteral("Settings not saved: %1: %2").arg(path, why);
-        printProblem(line);
+        app::tell(line);
         if (problemHandler())
             problemHandler()(line);
         return false;

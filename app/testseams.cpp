@@ -1,7 +1,9 @@
 #include "app/testseams.h"
 
+#include "app/log.h"
+
+#include <QStringList>
 #include <QtGlobal>
-#include <cstdio>
 
 namespace app::seams {
 
@@ -61,7 +63,7 @@ void announceActiveKnobs()
 {
     const QStringList names = activeKnobs();
     if (!names.isEmpty())
-        std::fprintf(stderr, "vurk_mailchecker: test settings in effect: %s\n", qPrintable(names.join(u' ')));
+        tell(QStringLiteral("test settings in effect: ") + names.join(u' '));
 }
 
 } // namespace app::seams

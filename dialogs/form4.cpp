@@ -65,7 +65,7 @@ void Form4::applyToNotifier()
 {
     app::setForeColourText(form2().Label1, Colour[0]->text());
     app::setForeColourText(form2().Label2, Colour[0]->text());
-    app::setBackColourText(form2().Label3, Colour[1]->text());
+    form2().setPanelColour(Colour[1]->text());
 }
 
 void Form4::Command1_Click()
@@ -81,6 +81,11 @@ void Form4::Command2_Click()
 }
 
 void Form4::Command4_Click()
+{
+    putDefaults();
+}
+
+void Form4::putDefaults()
 {
     for (int i = 0; i < 4; ++i) {
         app::setBackColour(Colourpreview[i], app::colourFromValue(kDefaultColour[i]));

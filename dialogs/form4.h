@@ -33,6 +33,8 @@ public:
 
     // Each preview shows the colour its field holds; a field that does not convert leaves its preview.
     void showPreviews();
+    // The "初期値" colours into the four fields and previews; neither stored nor applied.
+    void putDefaults();
     // The text colour onto the notifier's two lines, the panel colour onto its panel.
     void applyToNotifier();
 

@@ -148,7 +148,7 @@ void Form1::Command1_Click()
     Form2& f2 = form2();
     f2.show();
     f2.activateWindow();
-    app::writeClockLine(f2.Label2);
+    f2.showClock();
 
     f2.showResult(QStringLiteral("Not Found e-Mail"));
     if (!accountComplete())
@@ -251,7 +251,7 @@ void Form1::Timer2_Timer()
 
 void Form1::Timer3_Timer()
 {
-    app::writeClockLine(form2().Label2);
+    form2().showClock();
 }
 
 void Form1::startCheck()

@@ -1,12 +1,10 @@
 #include "notifier/alerts.h"
 
-#include "app/colour.h"
 #include "app/lifecycle.h"
 #include "app/twips.h"
 #include "app/x11window.h"
 #include "notifier/form2.h"
 
-#include <QLabel>
 #include <QRandomGenerator>
 #include <QString>
 #include <cmath>
@@ -49,7 +47,7 @@ void blink(Form2& notifier, const std::function<QString(int slot)>& colourText, 
     for (const BlinkStep& step : kBlinkSequence) {
         if (app::isEnding())
             return;
-        app::setBackColourText(notifier.Label3, colourText(step.colourSlot));
+        notifier.setPanelColour(colourText(step.colourSlot));
         if (step.wait > 0)
             wait(step.wait);
     }

@@ -6,7 +6,6 @@
 #include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
-#include <cstdio>
 
 namespace notifier {
 
@@ -206,10 +205,7 @@ void DesktopNotice::onNotificationClosed(uint id, uint)
 void DesktopNotice::tell(const QString& why)
 {
     // Once: a desktop without a notification server stays without one.
-    if (m_told)
-        return;
-    m_told = true;
-    std::fprintf(stderr, "vurk_mailchecker: no desktop notification (%s)\n", qPrintable(why));
+    m_told(QStringLiteral("no desktop notification (%1)").arg(why));
 }
 
 } // namespace notifier

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/log.h"
+
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -68,7 +70,7 @@ private:
     bool m_inFlight = false;   // a Notify or GetCapabilities call waits for its answer
     bool m_closeAfter = false; // the mailbox was found empty meanwhile
     std::optional<Request> m_queued;
-    bool m_told = false;
+    app::TellOnce m_told;
 };
 
 } // namespace notifier

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <canberra.h>
-#include <cstdio>
 #include <dlfcn.h>
 #include <type_traits>
 
@@ -128,11 +127,8 @@ bool EventSound::open()
 SoundOutcome EventSound::ringXBell(const QByteArray& why)
 {
     // Once: a missing sound server is the machine's state, not news at every new mail.
-    if (!m_told) {
-        std::fprintf(stderr, "vurk_mailchecker: no sound server answered (%s); the X bell rings instead\n",
-                     why.constData());
-        m_told = true;
-    }
+    m_told(QStringLiteral("no sound server answered (%1); the X bell rings instead")
+               .arg(QString::fromUtf8(why)));
     m_xBell();
     return SoundOutcome::XBell;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/log.h"
+
 #include <QByteArray>
 #include <functional>
 #include <memory>
@@ -40,7 +42,7 @@ private:
     std::function<void()> m_xBell;
     std::unique_ptr<Canberra> m_ca;
     bool m_loadTried = false;
-    bool m_told = false;
+    app::TellOnce m_told;
 };
 
 // The program's event sound, made at its first use.

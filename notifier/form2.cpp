@@ -1,5 +1,6 @@
 #include "notifier/form2.h"
 
+#include "app/clock.h"
 #include "app/colour.h"
 #include "app/conversions.h"
 #include "app/lifecycle.h"
@@ -18,6 +19,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,6 +27,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QToolTip>
 #include <QWindow>
 
 using notifier::Control;
@@ -47,6 +50,8 @@ Form2::Form2()
     setWindowTitle(kTitle);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setFixedSize(121, 37);
+    // The notifier is almost never the active window, and the tooltip is where a failure's reason is.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     app::keepOutOfTaskbar(this);
 
     // Created back to front, so each control lies above the ones before it.
@@ -79,12 +84,22 @@ void Form2::showResult(const QString& line, const QString& outcome, const QStrin
 {
     Label1->setText(line);
     if (!panelColour.isEmpty())
-        app::setBackColourText(Label3, panelColour);
+        setPanelColour(panelColour);
     if (!outcome.isEmpty()) {
         m_outcome = notifier::outcomeText(QDateTime::currentDateTime(), outcome);
         updateToolTip();
     }
     app::reportStatus(line, outcome);
+}
+
+void Form2::setPanelColour(const QString& colourText)
+{
+    app::setBackColourText(Label3, colourText);
+}
+
+void Form2::showClock()
+{
+    app::writeClockLine(Label2);
 }
 
 void Form2::showProblem(const QString& problem)
@@ -97,18 +112,9 @@ void Form2::showProblem(const QString& problem)
 
 void Form2::updateToolTip()
 {
-    QStringList lines;
-    for (const QString& line : {m_problem, m_outcome}) {
-        if (!line.isEmpty())
-            lines << line;
-    }
-    const QString text = lines.join(QLatin1Char('\n'));
-    // A server's words or a path must not turn into markup.
-    setToolTip(Qt::mightBeRichText(text)
-                   ? QStringLiteral("<qt>") +
-                         text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
-                         QStringLiteral("</qt>")
-                   : text);
+    // toolTip() keeps each line whole for whoever reads it; the tip on screen is wrapped.
+    setToolTip(notifier::shownToolTip({m_problem, m_outcome}, 0));
+    m_shownToolTip = notifier::shownToolTip({m_problem, m_outcome}, notifier::kToolTipColumns);
 }
 
 double Form2::Top() const
@@ -228,8 +234,9 @@ void Form2::Command1_Click()
     }
     const QString failure = notifier::startCommandLine(commandLine);
     if (!failure.isEmpty())
-        showMessage(QMessageBox::Warning,
-                    QStringLiteral("メーラを起動できませんでした。\n%1\n%2").arg(commandLine, failure));
+        showMessage(QMessageBox::Warning, QStringLiteral("メーラを起動できませんでした。\n%1\n%2")
+                                              .arg(notifier::shownCommandLine(commandLine),
+                                                   notifier::withoutDirectionControls(failure)));
 }
 
 void Form2::Form_QueryUnload(int&, int unloadMode)
@@ -252,6 +259,13 @@ void Form2::setMoveHooks(std::function<void(Docking::Point)> started,
 
 bool Form2::event(QEvent *event)
 {
+    if (event->type() == QEvent::ToolTip) {
+        if (m_shownToolTip.isEmpty())
+            event->ignore();
+        else
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), m_shownToolTip, this);
+        return true;
+    }
     if (event->type() == QEvent::Show && !m_placementChecked && windowHandle())
         windowHandle()->installEventFilter(this);
     return QWidget::event(event);

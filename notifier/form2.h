@@ -28,6 +28,11 @@ public:
     // Every line reaches the status probe.
     void showResult(const QString& line, const QString& outcome = QString(),
                     const QString& panelColour = QString());
+    // The one writer of the panel's colour, from a colour field's text: the colour dialog, the
+    // result line and the blink all paint it here. A text that does not convert leaves the panel.
+    void setPanelColour(const QString& colourText);
+    // The clock line: today's date and the time now.
+    void showClock();
     // A problem with the settings file, kept as the tooltip's first line above every later check's
     // outcome until it is replaced; the empty text takes it away.
     void showProblem(const QString& problem);
@@ -93,6 +98,7 @@ private:
 
     QString m_problem;
     QString m_outcome; // the last check's, as the tooltip tells it
+    QString m_shownToolTip;
 
     // The place the program put the window: the truth, whatever the window manager reports.
     QPoint m_position;

@@ -1,5 +1,7 @@
 #include "notifier/mailprogram.h"
 
+#include "notifier/rules.h"
+
 #include <QProcess>
 #include <glib.h>
 
@@ -38,6 +40,25 @@ QString startCommandLine(const QString& commandLine)
     if (!process.startDetached())
         return process.errorString();
     return {};
+}
+
+QString shownCommandLine(const QString& commandLine)
+{
+    QString line = withoutDirectionControls(commandLine);
+    for (QChar& c : line) {
+        if (c.unicode() < 0x20)
+            c = QLatin1Char(' ');
+    }
+    if (line.size() > kShownCommandLength) {
+        // The program's name and the end of the line tell the user most; both stay.
+        qsizetype head = kShownCommandLength / 2, tail = kShownCommandLength - head - 1;
+        if (line[head - 1].isHighSurrogate())
+            --head;
+        if (line[line.size() - tail].isLowSurrogate())
+            --tail;
+        line = line.left(head) + QChar(0x2026) + line.right(tail);
+    }
+    return wrapLines(line, kShownCommandColumns);
 }
 
 } // namespace notifier

@@ -18,4 +18,11 @@ CommandWords splitCommandLine(const QString& commandLine);
 // be started, or the empty text when it was.
 QString startCommandLine(const QString& commandLine);
 
+// A command line as a message box shows it: without direction controls or line breaks of its own,
+// cut in the middle beyond kShownCommandLength characters and wrapped, so that the box and its
+// button stay on screen.
+inline constexpr qsizetype kShownCommandLength = 200;
+inline constexpr int kShownCommandColumns = 60;
+QString shownCommandLine(const QString& commandLine);
+
 } // namespace notifier

@@ -1,5 +1,7 @@
 #include "notifier/rules.h"
 
+#include <QTextDocument>
+
 namespace notifier {
 
 bool pressStartsDrag(Control pressed, Qt::MouseButton button)
@@ -50,6 +52,77 @@ QString detailText(const QString& text)
             clean += QLatin1Char(' ');
     }
     return clean.trimmed();
+}
+
+QString withoutDirectionControls(const QString& text)
+{
+    QString shown = text;
+    for (QChar& c : shown) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069))
+            c = QChar::ReplacementCharacter;
+    }
+    return shown;
+}
+
+namespace {
+
+int columnsOf(QChar c)
+{
+    // Close enough for the tooltip: CJK and other wide scripts take about two Latin columns. The
+    // second half of a surrogate pair takes none, so a pair is never split.
+    if (c.isLowSurrogate())
+        return 0;
+    return c.unicode() >= 0x1100 ? 2 : 1;
+}
+
+// Breaks one line of at least two columns.
+void wrapLine(QString line, int columns, QStringList& out)
+{
+    for (;;) {
+        int used = 0;
+        qsizetype fit = 0;
+        while (fit < line.size() && used + columnsOf(line[fit]) <= columns)
+            used += columnsOf(line[fit++]);
+        if (fit == line.size()) {
+            out << line;
+            return;
+        }
+        const qsizetype blank = line.lastIndexOf(QLatin1Char(' '), fit);
+        if (blank > 0) {
+            out << line.left(blank);
+            line.remove(0, blank + 1);
+            continue;
+        }
+        out << line.left(fit);
+        line.remove(0, fit);
+    }
+}
+
+} // namespace
+
+QString wrapLines(const QString& text, int columns)
+{
+    QStringList out;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        wrapLine(line, qMax(columns, 2), out);
+    return out.join(QLatin1Char('\n'));
+}
+
+QString shownToolTip(const QStringList& lines, int columns)
+{
+    QStringList shown;
+    for (const QString& line : lines) {
+        if (!line.isEmpty())
+            shown << line;
+    }
+    QString text = withoutDirectionControls(shown.join(QLatin1Char('\n')));
+    if (columns > 0)
+        text = wrapLines(text, columns);
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<qt>") + text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
+           QStringLiteral("</qt>");
 }
 
 Docking::Rect proposedFrame(QPoint cursor, QPoint grip, QSize size)

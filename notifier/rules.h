@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <Qt>
 
 // The notifier's rules that need no window: which press drags, which click opens the menu, what
@@ -32,6 +33,19 @@ QString outcomeText(const QDateTime& when, const QString& outcome);
 QString messagesText(const QString& count);
 // A server's or socket's text made fit for one line of a tooltip: printable ASCII, bounded length.
 QString detailText(const QString& text);
+
+// Text from outside (a path, a server's words, a command line) made harmless for the line it is
+// shown in: the explicit direction controls (U+202A to U+202E, U+2066 to U+2069) become U+FFFD,
+// so a settings path with a right-to-left override cannot reverse the rest of the tooltip.
+QString withoutDirectionControls(const QString& text);
+// Each line longer than columns (a wide character counts two) broken into lines that fit: at its
+// last blank that fits, or anywhere when a token has none, so nothing runs past the screen's edge.
+QString wrapLines(const QString& text, int columns);
+// The tooltip's lines as the tooltip shows them: the empty ones left out, the rest joined, wrapped
+// at columns (0: not wrapped), and in markup when a line would otherwise be taken for it (a
+// server's words never turn into markup).
+inline constexpr int kToolTipColumns = 80;
+QString shownToolTip(const QStringList& lines, int columns);
 
 // The frame a move step proposes: the cursor less the grip, at the window's size.
 Docking::Rect proposedFrame(QPoint cursor, QPoint grip, QSize size);

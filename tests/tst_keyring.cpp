@@ -64,8 +64,10 @@ class KeyringTest : public QObject {
 private:
     void startWith(const QString& pass, const QString& server = QStringLiteral("a.test"), quint16 port = 110)
     {
-        testsupport::writeSettings(
-            {{"server", server}, {"user", "taro"}, {"pass", pass}, {"port", QString::number(port)}});
+        testsupport::writeSettings({{Store::Key::server, server},
+                                    {Store::Key::user, "taro"},
+                                    {Store::Key::pass, pass},
+                                    {Store::Key::port, QString::number(port)}});
         QVERIFY(Module1::Main());
     }
 

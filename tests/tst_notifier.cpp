@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QWindow>
 #include <QtTest>
 
@@ -141,6 +142,12 @@ private slots:
     void mailProgram_data();
     void mailProgram();
     void mailProgramStarts();
+    void mailProgramBoxFitsTheScreen_data();
+    void mailProgramBoxFitsTheScreen();
+    void wrappedLines_data();
+    void wrappedLines();
+    void toolTipStaysOnScreen_data();
+    void toolTipStaysOnScreen();
 
     void closeHandlers_data();
     void closeHandlers();
@@ -511,6 +518,99 @@ void NotifierTest::mailProgramStarts()
     testsupport::BoxAnswerer again(QMessageBox::Ok);
     form2().Command1_Click();
     QCOMPARE(again.seen.text, QStringLiteral("起動させたいメーラの設定を行ってください"));
+}
+
+void NotifierTest::mailProgramBoxFitsTheScreen_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::newRow("a token without blanks") << QStringLiteral("/nonexistent/") + QString(30000, u'm');
+    QTest::newRow("thousands of words")
+        << QStringLiteral("/nonexistent/mailer") + QStringLiteral(" --x").repeated(7000);
+    QTest::newRow("right-to-left override") << QStringLiteral("/nonexistent/\u202Erelaim --compose");
+}
+
+// However absurd the command line, the message box that says it could not start stays on screen
+// with its button, and the line cannot turn the rest of the text around.
+void NotifierTest::mailProgramBoxFitsTheScreen()
+{
+    QFETCH(QString, commandLine);
+    form5().txtAppMail->setText(commandLine);
+    QRect box, button;
+    testsupport::BoxAnswerer answer(QMessageBox::Ok, [&] {
+        auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(shown);
+        box = shown->frameGeometry();
+        const QAbstractButton *ok = shown->button(QMessageBox::Ok);
+        button = QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size());
+    });
+    form2().Command1->click();
+    QVERIFY(answer.seen.seen);
+    QVERIFY2(answer.seen.text.startsWith(QStringLiteral("メーラを起動できませんでした。")),
+             qPrintable(answer.seen.text));
+    QVERIFY(!answer.seen.text.contains(QChar(0x202E)));
+    const QRect screen = form2().screen()->geometry();
+    QVERIFY2(screen.contains(box),
+             qPrintable(QStringLiteral("box %1x%2").arg(box.width()).arg(box.height())));
+    QVERIFY(screen.contains(button));
+}
+
+void NotifierTest::wrappedLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QString>("wrapped");
+    QTest::newRow("fits") << "Login failed" << 80 << "Login failed";
+    QTest::newRow("at the last blank that fits") << "aaa bbb ccc" << 7 << "aaa bbb\nccc";
+    QTest::newRow("token without blanks") << "abcdefghij" << 4 << "abcd\nefgh\nij";
+    QTest::newRow("wide characters count two") << "メメメメメ" << 4 << "メメ\nメメ\nメ";
+    QTest::newRow("each line on its own") << "ab cd\nef" << 2 << "ab\ncd\nef";
+    QTest::newRow("a surrogate pair stays whole") << "a\U0001F600b" << 2 << "a\n\U0001F600\nb";
+    QTest::newRow("empty") << "" << 80 << "";
+}
+
+void NotifierTest::wrappedLines()
+{
+    QFETCH(QString, text);
+    QFETCH(int, columns);
+    QFETCH(QString, wrapped);
+    QCOMPARE(notifier::wrapLines(text, columns), wrapped);
+}
+
+void NotifierTest::toolTipStaysOnScreen_data()
+{
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("shownWhole"); // there, line breaks aside
+    const QString token(2000, u'x');
+    QTest::newRow("server's token without blanks") << ""
+                                                   << "Login failed: " + token << token;
+    const QString path = QStringLiteral("/home/taro/\u202Eini.exe/") + QString(300, u'd') + "/vurk.ini";
+    QTest::newRow("settings path with a right-to-left override")
+        << "Settings not read: " + path + ": Permission denied"
+        << "0 messages" << QStringLiteral(": Permission denied");
+}
+
+// The tooltip on screen: wrapped within the screen, whole, and no path turns the rest around.
+void NotifierTest::toolTipStaysOnScreen()
+{
+    QFETCH(QString, problem);
+    QFETCH(QString, outcome);
+    QFETCH(QString, shownWhole);
+    Form2& f2 = form2();
+    f2.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f2));
+    f2.showProblem(problem);
+    f2.showResult(QStringLiteral("Not Found e-Mail"), outcome);
+    QHelpEvent hover(QEvent::ToolTip, QPoint(50, 10), f2.mapToGlobal(QPoint(50, 10)));
+    QApplication::sendEvent(&f2, &hover);
+    QTRY_VERIFY(QToolTip::isVisible());
+    const QString shown = QToolTip::text();
+    QToolTip::hideText();
+    QVERIFY(QString(shown).remove(QLatin1Char('\n')).contains(shownWhole));
+    QVERIFY(!shown.contains(QChar(0x202E)));
+    const QFontMetrics metrics(QToolTip::font());
+    for (const QString& line : shown.split(QLatin1Char('\n')))
+        QVERIFY2(metrics.horizontalAdvance(line) < f2.screen()->geometry().width(), qPrintable(line));
 }
 
 void NotifierTest::closeHandlers_data()

@@ -97,8 +97,9 @@ private slots:
         QCOMPARE(Store::read(Store::Key::checkbeep), QStringLiteral("True"));
         QCOMPARE(Store::read(Store::Key::notify), QStringLiteral("True"));
         const QByteArray bytes = testsupport::settingsFileBytes();
-        for (const char *key : {"mailer", "acolor1", "acolor2", "acolor3", "acolor4"})
-            QVERIFY2(!bytes.contains(QByteArray("\n") + key + "="), key);
+        for (const QLatin1String key : {Store::Key::mailer, Store::Key::colour[0], Store::Key::colour[1],
+                                        Store::Key::colour[2], Store::Key::colour[3]})
+            QVERIFY2(!bytes.contains("\n" + QByteArray(key.data(), key.size()) + "="), key.data());
 
         restart();
         QCOMPARE(form1().Text4->text(), QStringLiteral("abc"));
@@ -168,7 +169,7 @@ private slots:
     {
         QFETCH(int, stored);
         QFETCH(int, afterStart);
-        testsupport::writeSettings({{"server", "pop.example.test"}});
+        testsupport::writeSettings({{Store::Key::server, "pop.example.test"}});
         const QByteArray before = testsupport::settingsFileBytes();
         QCOMPARE(::chmod(QFile::encodeName(Store::filePath()).constData(), mode_t(stored)), 0);
         restart();

@@ -110,7 +110,10 @@ private slots:
     {
         QFETCH(QString, stored);
         QFETCH(bool, checked);
-        startWith({{"front", stored}, {"shindou", stored}, {"checkbeep", stored}, {"notify", stored}});
+        startWith({{Store::Key::front, stored},
+                   {Store::Key::shindou, stored},
+                   {Store::Key::checkbeep, stored},
+                   {Store::Key::notify, stored}});
         QCOMPARE(form3().mnufont->isChecked(), checked);
         QCOMPARE(form3().shindou->isChecked(), checked);
         QCOMPARE(form3().checkbeep->isChecked(), checked);
@@ -122,13 +125,13 @@ private slots:
 
     void accountAndPosition()
     {
-        startWith({{"server", "127.0.0.1"},
-                   {"user", "taro"},
-                   {"pass", ""},
-                   {"port", "995"},
-                   {"top", "1500"},
-                   {"left", "3000"},
-                   {"mailer", "thunderbird -mail"}});
+        startWith({{Store::Key::server, "127.0.0.1"},
+                   {Store::Key::user, "taro"},
+                   {Store::Key::pass, ""},
+                   {Store::Key::port, "995"},
+                   {Store::Key::top, "1500"},
+                   {Store::Key::left, "3000"},
+                   {Store::Key::mailer, "thunderbird -mail"}});
         QCOMPARE(form1().Text1->text(), QStringLiteral("127.0.0.1"));
         QCOMPARE(form1().Text2->text(), QStringLiteral("taro"));
         QCOMPARE(form1().Text4->text(), QStringLiteral("995"));
@@ -146,7 +149,7 @@ private slots:
 
     void positionThatDoesNotConvert()
     {
-        startWith({{"top", "abc"}, {"left", "2250"}});
+        startWith({{Store::Key::top, "abc"}, {Store::Key::left, "2250"}});
         QCOMPARE(form2().pixelPosition(), QPoint(150, 276));
     }
 
@@ -186,7 +189,7 @@ private slots:
         QFETCH(QPoint, place);
         QFETCH(QString, topField);
         QFETCH(QString, leftField);
-        startWith({{"top", top}, {"left", left}});
+        startWith({{Store::Key::top, top}, {Store::Key::left, left}});
         QCOMPARE(form2().pixelPosition(), place);
         QCOMPARE(form1().Text5->text(), topField);
         QCOMPARE(form1().Text6->text(), leftField);
@@ -197,17 +200,21 @@ private slots:
     {
         QTest::addColumn<Settings>("stored");
         QTest::addColumn<QString>("status");
-        const Settings full = {{"server", "127.0.0.1"}, {"user", "u"}, {"pass", "p"}, {"port", "1"}};
+        const Settings full = {{Store::Key::server, "127.0.0.1"},
+                               {Store::Key::user, "u"},
+                               {Store::Key::pass, "p"},
+                               {Store::Key::port, "1"}};
         QTest::newRow("all filled") << full << "Not Found e-Mail";
-        for (const char *key : {"server", "user", "pass", "port"}) {
+        for (const QLatin1String key :
+             {Store::Key::server, Store::Key::user, Store::Key::pass, Store::Key::port}) {
             Settings missing = full;
-            missing.remove(key);
+            missing.remove(QString(key));
             // Without `pass` in the file the password may be in the keyring, for the check to read.
-            QTest::newRow(qPrintable(QStringLiteral("no ") + QLatin1String(key)))
-                << missing << (QLatin1String(key) == "pass" ? "Not Found e-Mail" : "Please check a account");
+            QTest::newRow(qPrintable(QStringLiteral("no ") + key))
+                << missing << (key == Store::Key::pass ? "Not Found e-Mail" : "Please check a account");
         }
         Settings blank = full;
-        blank["server"] = " ";
+        blank[Store::Key::server] = " ";
         QTest::newRow("server of blanks counts as filled") << blank << "Not Found e-Mail";
     }
 
@@ -222,7 +229,7 @@ private slots:
     void colours()
     {
         // Only the text colour's key decides between stored and default colours.
-        startWith({{"acolor1", "255"}});
+        startWith({{Store::Key::colour[0], "255"}});
         QCOMPARE(app::foreColour(form2().Label1), QColor(255, 0, 0));
         QCOMPARE(app::foreColour(form2().Label2), QColor(255, 0, 0));
         QCOMPARE(app::backColour(form4().Colourpreview[0]), QColor(255, 0, 0));
@@ -231,12 +238,18 @@ private slots:
         verifyNothingWritten();
         cleanup();
 
-        startWith({{"acolor1", ""}, {"acolor2", "255"}, {"acolor3", "1"}, {"acolor4", "2"}});
+        startWith({{Store::Key::colour[0], ""},
+                   {Store::Key::colour[1], "255"},
+                   {Store::Key::colour[2], "1"},
+                   {Store::Key::colour[3], "2"}});
         QCOMPARE(form4().Colour[1]->text(), QStringLiteral("12500400"));
         QCOMPARE(app::backColour(form2().Label3), QColor(176, 189, 190));
         cleanup();
 
-        startWith({{"acolor1", "65280"}, {"acolor2", "blue"}, {"acolor3", "16711680"}, {"acolor4", "x"}});
+        startWith({{Store::Key::colour[0], "65280"},
+                   {Store::Key::colour[1], "blue"},
+                   {Store::Key::colour[2], "16711680"},
+                   {Store::Key::colour[3], "x"}});
         QCOMPARE(app::foreColour(form2().Label1), QColor(0, 255, 0));
         QCOMPARE(form4().Colour[1]->text(), QStringLiteral("blue"));
         QVERIFY(app::backColour(form2().Label3) != QColor(0, 0, 255));

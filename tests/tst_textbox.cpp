@@ -69,8 +69,8 @@ private slots:
     void startUpMakesNoLineEdit()
     {
         testsupport::clearSettingsFile();
-        testsupport::writeSettings({{QStringLiteral("server"), QStringLiteral("pop.example.test")},
-                                    {QStringLiteral("mailer"), QStringLiteral("/usr/bin/mailer")}});
+        testsupport::writeSettings({{Store::Key::server, QStringLiteral("pop.example.test")},
+                                    {Store::Key::mailer, QStringLiteral("/usr/bin/mailer")}});
         QVERIFY(Module1::Main());
         QVERIFY(form1().findChildren<QLineEdit *>().isEmpty());
         QVERIFY(form4().findChildren<QLineEdit *>().isEmpty());

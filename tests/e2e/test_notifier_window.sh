@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The notifier on a real X server with a window manager: where and how it maps, that it stays out
-# of the taskbar, the left drag, the right-click menu, and the save when it is told to terminate.
+# of the taskbar, the left drag, the right-click menu, the tooltip while another window is active,
+# and the save when it is told to terminate.
 set -euo pipefail
 . "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
 e2e_start_x
@@ -78,6 +79,24 @@ id=$(e2e_wait_window "$title")
 e2e_wait_pos "$id" "400 300" || e2e_fail "restarted at $(e2e_window_pos "$id")"
 e2e_wm_state "$id" | grep -qx _NET_WM_STATE_ABOVE || e2e_fail "not on top after the restart"
 e2e_wm_state "$id" | grep -qx _NET_WM_STATE_SKIP_TASKBAR || e2e_fail "in the taskbar after the restart"
+
+# The tooltip holds a failure's reason: it shows on hover while another program's window is active.
+xmessage -geometry +20+20 -title "another program" "another program" &
+other_pid=$!
+e2e_track $other_pid
+other=$(e2e_wait_window "another program")
+xdotool windowactivate --sync "$other"
+e2e_pointer_to 300 250
+e2e_pointer_to 450 310
+e2e_pointer_to 452 311
+e2e_until 5 bash -c "[ \$(xdotool search --onlyvisible --pid $pid | wc -l) -ge 2 ]" ||
+    e2e_fail "no tooltip while another window is active"
+tip=$(e2e_pid_windows $pid | grep -vx "$id" | head -n 1)
+xprop -id "$tip" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP ||
+    e2e_fail "not a tooltip: $(xprop -id "$tip" _NET_WM_WINDOW_TYPE)"
+[ "$(xdotool getactivewindow)" = "$other" ] || e2e_fail "the hover took the focus from the other window"
+kill $other_pid
+
 kill -HUP $pid
 e2e_wait_exit $pid 10
 [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS after SIGHUP"
