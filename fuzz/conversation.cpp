@@ -45,7 +45,7 @@ void checkFraming(FuzzedDataProvider& input)
 // One connection as the account window runs it: the socket's framing, popState, and what went out.
 class Check {
 public:
-    Check(const mailcheck::Account& account) : m_conversation(account), m_account(account) {}
+    explicit Check(const mailcheck::Account& account) : m_conversation(account), m_account(account) {}
 
     void tick()
     {
