@@ -1,25 +1,21 @@
-#include "app/textbox.h"
-#include "app/windows.h"
+#include "mailcheck/conversation.h"
 #include "fuzzsupport.h"
-#include "mailcheck/form1.h"
 #include "mailcheck/pop3.h"
-#include "mailcheck/winsock.h"
-#include "notifier/form2.h"
-#include "notifier/form3.h"
 
-#include <QAction>
-#include <QLabel>
-#include <QLineEdit>
 #include <QRegularExpression>
 
 #include <cstddef>
 #include <cstdint>
 #include <fuzzer/FuzzedDataProvider.h>
 
-// What a server says, in any pieces, through the line framing and the reply handling the socket
-// feeds, interleaved with check ticks and socket errors. The notifier must only ever show one of
-// its result lines and the conversation must stay in one of its resting states.
+// What a server says, in any pieces, through the line framing and the conversation, interleaved
+// with check ticks and socket errors, carried out as the account window does but without a window.
+// Nothing may go out that splits a command or runs ahead of the replies, a check ends only with one
+// of its result lines, and the conversation always rests in one of its waiting states.
 namespace {
+
+using namespace mailcheck::popstate;
+using Kind = mailcheck::Step::Kind;
 
 void checkFraming(FuzzedDataProvider& input)
 {
@@ -46,80 +42,143 @@ void checkFraming(FuzzedDataProvider& input)
     }
 }
 
-bool isRestingState(const QString& state)
-{
-    static const QStringList states = {QStringLiteral("connect"), QStringLiteral("pass"),
-                                       QStringLiteral("stat"), QStringLiteral("allOK"),
-                                       QStringLiteral("connectQQQQ")};
-    return states.contains(state);
-}
+// One connection as the account window runs it: the socket's framing, popState, and what went out.
+class Check {
+public:
+    explicit Check(const mailcheck::Account& account) : m_conversation(account), m_account(account) {}
 
-bool isResultLine(const QString& text)
-{
-    static const QStringList fixed = {QString(),
-                                      QStringLiteral("Not Found e-Mail"),
-                                      QStringLiteral("Please check a account"),
-                                      QStringLiteral("Login failed"),
-                                      QStringLiteral("Server busy"),
-                                      QStringLiteral("Server error"),
-                                      QStringLiteral("Connection failed")};
-    static const QRegularExpression found(QStringLiteral("\\AYou have [1-9][0-9]* e-Mail\r\n\\z"));
-    return fixed.contains(text) || found.match(text).hasMatch();
-}
+    void tick()
+    {
+        m_state = kConnect;
+        close();
+    }
+
+    void socketError()
+    {
+        close();
+        // After QUIT the server hangs up: that is no failure.
+        if (m_state != kQuitSent)
+            finished(QStringLiteral("Connection failed"));
+    }
+
+    void receive(const QByteArray& bytes)
+    {
+        const bool fits = m_framer.append(bytes);
+        while (m_framer.hasLine())
+            answer(QString::fromLatin1(m_framer.takeLine()));
+        if (fits || !m_framer.overflowed())
+            return;
+        close();
+        if (m_state != kQuitSent)
+            finished(QStringLiteral("Server error"));
+    }
+
+    void requireResting() const
+    {
+        static const QStringList resting = {kConnect, kPass, kStat, kAllOK, kQuitSent};
+        FUZZ_REQUIRE(resting.contains(m_state), "state \"%s\"", qPrintable(m_state));
+    }
+
+private:
+    void answer(const QString& reply)
+    {
+        const bool unread = m_framer.hasLine() || m_framer.pendingBytes() > 0;
+        const QString before = m_state;
+        const mailcheck::Step step = m_conversation.next(m_state, reply, unread);
+        switch (step.kind) {
+        case Kind::Ignore:
+            FUZZ_REQUIRE(before == kQuitSent, "reply ignored in state \"%s\"", qPrintable(before));
+            return;
+        case Kind::Send:
+            sent(step.command, unread);
+            m_state = step.state;
+            return;
+        case Kind::Finish:
+            close();
+            finished(step.result);
+            return;
+        case Kind::CountRead:
+            FUZZ_REQUIRE(m_sent == 3, "a count read after %d commands", m_sent);
+            FUZZ_REQUIRE(countPattern().match(step.count).hasMatch(), "count \"%s\"", qPrintable(step.count));
+            m_state = step.state;
+            if (step.count == QLatin1String("0")) {
+                m_state = kConnect;
+                close();
+            } else {
+                m_state = kQuitSent;
+            }
+            return;
+        }
+    }
+
+    // USER, PASS and STAT, each once, in that order, and never over a reply not yet read.
+    void sent(const QString& command, bool unread)
+    {
+        FUZZ_REQUIRE(!unread, "\"%s\" sent with a reply still unread", qPrintable(command));
+        FUZZ_REQUIRE(!mailcheck::containsLineBreak(command), "a line break in \"%s\"", qPrintable(command));
+        const QString expected[] = {QStringLiteral("user ") + m_account.name,
+                                    QStringLiteral("pass ") + m_account.password, QStringLiteral("stat")};
+        FUZZ_REQUIRE(m_sent < 3 && command == expected[m_sent], "\"%s\" after %d commands",
+                     qPrintable(command), m_sent);
+        ++m_sent;
+    }
+
+    void finished(const QString& result)
+    {
+        static const QStringList results = {QStringLiteral("Login failed"), QStringLiteral("Server busy"),
+                                            QStringLiteral("Server error"),
+                                            QStringLiteral("Connection failed")};
+        FUZZ_REQUIRE(results.contains(result), "result \"%s\"", qPrintable(result));
+        m_state = kConnect;
+    }
+
+    void close()
+    {
+        m_framer.clear();
+        m_sent = 0;
+    }
+
+    static const QRegularExpression& countPattern()
+    {
+        static const QRegularExpression pattern(QStringLiteral("\\A(0|[1-9][0-9]*)\\z"));
+        return pattern;
+    }
+
+    const mailcheck::Conversation m_conversation;
+    const mailcheck::Account m_account;
+    mailcheck::LineFramer m_framer;
+    QString m_state = kConnect;
+    int m_sent = 0;
+};
 
 void checkConversation(FuzzedDataProvider& input)
 {
-    Form1& f1 = form1();
-    Form2& f2 = form2();
-    popState = QStringLiteral("connect");
-    f1.Winsock1->Close();
-    f1.recvData.clear();
-    f1.replyHead.clear();
-    f1.mailCount.clear();
-    f1.lastCount.clear();
-    f2.Label1->clear();
-    form3().checkbeep->setChecked(input.ConsumeBool());
-
+    // Mostly a plain account; sometimes one whose values would split a command.
+    mailcheck::Account account{QStringLiteral("fuzz"), QStringLiteral("secret")};
+    if (input.ConsumeIntegralInRange(0, 7) == 0) {
+        account.name = QString::fromLatin1(QByteArray::fromStdString(input.ConsumeRandomLengthString(16)));
+        account.password =
+            QString::fromLatin1(QByteArray::fromStdString(input.ConsumeRandomLengthString(16)));
+    }
+    Check check(account);
     for (int step = 0; step < 64 && input.remaining_bytes() > 0; ++step) {
         switch (input.ConsumeIntegralInRange(0, 9)) {
         case 0:
-            f1.Timer1_Timer(); // no server is set: this resets the conversation and asks for one
+            check.tick();
             break;
         case 1:
-            f1.Winsock1_Error(QStringLiteral("fuzzed socket error"));
+            check.socketError();
             break;
         default:
-            f1.Winsock1->feedForTest(QByteArray::fromStdString(
+            check.receive(QByteArray::fromStdString(
                 input.ConsumeRandomLengthString(input.ConsumeIntegralInRange<std::size_t>(1, 3 * 4096))));
             break;
         }
-        FUZZ_REQUIRE(isRestingState(popState), "state \"%s\"", qPrintable(popState));
-        FUZZ_REQUIRE(isResultLine(f2.Label1->text()), "result line \"%s\"", qPrintable(f2.Label1->text()));
-        FUZZ_REQUIRE(
-            f1.mailCount.isEmpty() ||
-                QRegularExpression(QStringLiteral("\\A(0|[1-9][0-9]*)\\z")).match(f1.mailCount).hasMatch(),
-            "count \"%s\"", qPrintable(f1.mailCount));
-        FUZZ_REQUIRE(f2.toolTip().size() < 1024, "tooltip of %lld characters",
-                     static_cast<long long>(f2.toolTip().size()));
+        check.requireResting();
     }
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::startApplication(true);
-    Form1& f1 = form1();
-    f1.Text2->setText(QStringLiteral("fuzz"));
-    f1.Text3->setText(QStringLiteral("secret"));
-    f1.setBeeper([] {});
-    form3().shindou->setChecked(false);
-    form2();
-    // The blink's waits would cost two seconds an input; with the application told to quit, every
-    // wait returns at once while the blink still runs through its colours.
-    QCoreApplication::exit(0);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -128,6 +187,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         checkFraming(input);
     else
         checkConversation(input);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;
 }
