@@ -1,7 +1,6 @@
 #include "app/clock.h"
 
 #include <QDateTime>
-#include <QLabel>
 
 namespace app {
 
@@ -13,12 +12,6 @@ QString currentDateText()
 QString currentTimeText()
 {
     return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
-}
-
-void writeClockLine(QLabel *label)
-{
-    label->setText(currentDateText());
-    label->setText(label->text() + QLatin1Char(' ') + currentTimeText());
 }
 
 int msUntilNextSecond(int msOfSecond)

@@ -99,7 +99,9 @@ void Form2::setPanelColour(const QString& colourText)
 
 void Form2::showClock()
 {
-    app::writeClockLine(Label2);
+    // The date first, then that caption read back with a space and the time appended.
+    Label2->setText(app::currentDateText());
+    Label2->setText(Label2->text() + QLatin1Char(' ') + app::currentTimeText());
 }
 
 void Form2::showProblem(const QString& problem)
