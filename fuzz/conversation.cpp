@@ -112,7 +112,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     Form1& f1 = form1();
     f1.Text2->setText(QStringLiteral("fuzz"));
     f1.Text3->setText(QStringLiteral("secret"));
-    f1.setBeeper([] {});
     form3().shindou->setChecked(false);
     form2();
     // The blink's waits would cost two seconds an input; with the application told to quit, every

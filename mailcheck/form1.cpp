@@ -11,12 +11,9 @@
 #include "dialogs/dialogwindow.h"
 #include "dialogs/form4.h"
 #include "mailcheck/pop3.h"
-#include "mailcheck/recheck.h"
 #include "mailcheck/timer.h"
 #include "mailcheck/winsock.h"
 #include "notifier/alerts.h"
-#include "notifier/desktopnotice.h"
-#include "notifier/eventsound.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
 #include "notifier/rules.h"
@@ -109,8 +106,6 @@ Form1::Form1()
     Timer3 = new Timer(1000, true, this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setAlignedToSeconds(true);
-    m_beeper = [] { notifier::eventSound().play(); };
-    m_notice = new notifier::DesktopNotice(this);
 
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -120,8 +115,6 @@ Form1::Form1()
     connect(Timer1, &Timer::tick, this, &Form1::Timer1_Timer);
     connect(Timer2, &Timer::tick, this, &Form1::Timer2_Timer);
     connect(Timer3, &Timer::tick, this, &Form1::Timer3_Timer);
-    // Choosing the notification does what the notifier's corner button does.
-    connect(m_notice, &notifier::DesktopNotice::defaultAction, this, [] { form2().Command1_Click(); });
 }
 
 Form1::~Form1() = default;
@@ -324,13 +317,6 @@ void Form1::recheck()
     Timer1_Timer();
 }
 
-void Form1::watchForRechecks()
-{
-    auto *watch =
-        new mailcheck::RecheckWatch([this] { return Timer1->isRunning(); }, [this] { recheck(); }, this);
-    watch->start();
-}
-
 void Form1::WaitSeconds(double seconds)
 {
     if (!(seconds > 0))
@@ -399,12 +385,9 @@ void Form1::showMailCount()
     if (mailCount == QLatin1String("0")) {
         popState = kConnect;
         Winsock1->Close();
-        // Remembered so that the next mail after an empty mailbox beeps again.
-        if (form3().checkbeep->isChecked())
-            lastCount = mailCount;
         const QString outcome = notifier::messagesText(mailCount);
         form2().showResult(QStringLiteral("Not Found e-Mail"), outcome, form4().Colour[1]->text());
-        noticeCount();
+        emit countRead(mailCount);
         emit checkFinished(outcome);
         return;
     }
@@ -413,12 +396,7 @@ void Form1::showMailCount()
     // The socket stays open: the server closes it after QUIT, or the next check does.
     Winsock1->SendData(QStringLiteral("quit") + kCrLf);
     popState = kQuitSent;
-    if (form3().checkbeep->isChecked()) {
-        if (mailCount != lastCount && mailCount != QLatin1String("0"))
-            m_beeper();
-        lastCount = mailCount;
-    }
-    noticeCount();
+    emit countRead(mailCount);
     const bool shake = form3().shindou->isChecked();
     Timer2->setEnabled(shake);
     if (!shake)
@@ -428,11 +406,6 @@ void Form1::showMailCount()
     notifier::blink(
         form2(), [](int slot) { return form4().Colour[slot]->text(); }, [this](double s) { WaitSeconds(s); });
     emit checkFinished(outcome);
-}
-
-void Form1::noticeCount()
-{
-    m_notice->countRead(mailCount, form3().checknotify->isChecked(), Text2->text(), Text1->text());
 }
 
 void Form1::endCheck(const QString& result, const QString& detail)
