@@ -192,7 +192,7 @@ void connectAlerts(std::function<void()> beep)
     auto *alerts = new QObject(&f1);
     alerts->setObjectName(name);
     if (!beep) {
-        auto *sound = new notifier::SoundPlayer({}, {}, 3000, alerts);
+        auto *sound = new notifier::SoundPlayer(QByteArrayLiteral("libcanberra.so.0"), {}, 3000, alerts);
         beep = [sound] { sound->play(); };
     }
     auto *notice = new notifier::DesktopNotice(alerts);
