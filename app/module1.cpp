@@ -1,5 +1,6 @@
 #include "app/module1.h"
 
+#include "app/busreach.h"
 #include "app/conversions.h"
 #include "app/keyring.h"
 #include "app/password.h"
@@ -10,7 +11,11 @@
 #include "dialogs/form4.h"
 #include "dialogs/form5.h"
 #include "mailcheck/form1.h"
+#include "mailcheck/recheck.h"
+#include "mailcheck/timer.h"
 #include "mailcheck/winsock.h"
+#include "notifier/desktopnotice.h"
+#include "notifier/eventsound.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
 #include "scramble/encrypt.h"
@@ -177,7 +182,47 @@ bool Main()
 
 void watchAfterFirstPaint()
 {
-    new AfterFirstPaint(&form2(), [] { form1().watchForRechecks(); });
+    connectAlerts();
+    new AfterFirstPaint(&form2(), [] {
+        // Rechecks after a resume and when the network is back, while checks run.
+        auto *watch = new mailcheck::RecheckWatch([] { return form1().Timer1->isRunning(); },
+                                                  [] { form1().recheck(); }, &form1());
+        watch->start();
+    });
+}
+
+void connectAlerts(std::function<void()> beep)
+{
+    Form1& f1 = form1();
+    const QString name = QStringLiteral("alerts");
+    delete f1.findChild<QObject *>(name, Qt::FindDirectChildrenOnly);
+    // Lives as long as the account window it listens to.
+    auto *alerts = new QObject(&f1);
+    alerts->setObjectName(name);
+    if (!beep) {
+        auto *sound = new notifier::SoundPlayer(QByteArrayLiteral("libcanberra.so.0"), {}, 3000, alerts);
+        beep = [sound] { sound->play(); };
+    }
+    auto *notice = new notifier::DesktopNotice(alerts);
+    QObject::connect(notice, &notifier::DesktopNotice::busWanted, notice, [notice] {
+        app::reachBus(
+            QDBusConnection::SessionBus, notice,
+            [notice](const QDBusConnection& bus, const QString& failure) { notice->setBus(bus, failure); },
+            [notice](QDBusConnection& bus) { notice->listen(bus); });
+    });
+    // Choosing the notification does what the notifier's corner button does.
+    QObject::connect(notice, &notifier::DesktopNotice::defaultAction, notice,
+                     [] { form2().Command1_Click(); });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, notice, [notice] { notice->closeAtExit(); });
+    QObject::connect(&f1, &Form1::countRead, alerts, [beep, notice](const QString& count) {
+        Form1& f1 = form1();
+        const notifier::BeepStep step =
+            notifier::beepStep(f1.lastCount, count, form3().checkbeep->isChecked());
+        f1.lastCount = step.lastCount;
+        if (step.beep)
+            beep();
+        notice->countRead(count, form3().checknotify->isChecked(), f1.Text2->text(), f1.Text1->text());
+    });
 }
 
 void SaveSettings()

@@ -15,6 +15,7 @@
 // this process under the X server of bench/run; the fake server runs on a thread of its own.
 
 #include "app/entry.h"
+#include "app/module1.h"
 #include "app/settingsstore.h"
 #include "app/textbox.h"
 #include "app/windows.h"
@@ -248,6 +249,7 @@ void prepareNotifier(int port, const QString& user, const QString& password, boo
     f1.Text4->setText(QString::number(port));
     form3().shindou->setChecked(shake);
     form3().checkbeep->setChecked(beep);
+    Module1::connectAlerts();
     Form2& f2 = form2();
     f2.Label1->setText(QStringLiteral("Not Found e-Mail"));
     f2.show();

@@ -12,12 +12,9 @@
 #include "dialogs/form4.h"
 #include "mailcheck/conversation.h"
 #include "mailcheck/pop3.h"
-#include "mailcheck/recheck.h"
 #include "mailcheck/timer.h"
 #include "mailcheck/winsock.h"
 #include "notifier/alerts.h"
-#include "notifier/desktopnotice.h"
-#include "notifier/eventsound.h"
 #include "notifier/form2.h"
 #include "notifier/form3.h"
 #include "notifier/rules.h"
@@ -76,11 +73,7 @@ Form1::Form1()
     dialogs::applyFontsOnFirstShow(this);
     makeFields();
     makeSocketAndTimers();
-    m_beeper = [] { notifier::eventSound().play(); };
-    m_notice = new notifier::DesktopNotice(this);
     connectHandlers();
-    // Choosing the notification does what the notifier's corner button does.
-    connect(m_notice, &notifier::DesktopNotice::defaultAction, this, [] { form2().Command1_Click(); });
 }
 
 Form1::~Form1() = default;
@@ -307,13 +300,6 @@ void Form1::recheck()
     Timer1_Timer();
 }
 
-void Form1::watchForRechecks()
-{
-    auto *watch =
-        new mailcheck::RecheckWatch([this] { return Timer1->isRunning(); }, [this] { recheck(); }, this);
-    watch->start();
-}
-
 void Form1::WaitSeconds(double seconds)
 {
     if (!(seconds > 0))
@@ -361,12 +347,9 @@ void Form1::showMailCount()
     if (mailCount == QLatin1String("0")) {
         popState = kConnect;
         Winsock1->Close();
-        // Remembered so that the next mail after an empty mailbox beeps again.
-        if (form3().checkbeep->isChecked())
-            lastCount = mailCount;
         const QString outcome = notifier::messagesText(mailCount);
         form2().showResult(QStringLiteral("Not Found e-Mail"), outcome, form4().Colour[1]->text());
-        noticeCount();
+        emit countRead(mailCount);
         emit checkFinished(outcome);
         return;
     }
@@ -375,12 +358,7 @@ void Form1::showMailCount()
     // The socket stays open: the server closes it after QUIT, or the next check does.
     Winsock1->SendData(QStringLiteral("quit") + kCrLf);
     popState = kQuitSent;
-    if (form3().checkbeep->isChecked()) {
-        if (mailCount != lastCount && mailCount != QLatin1String("0"))
-            m_beeper();
-        lastCount = mailCount;
-    }
-    noticeCount();
+    emit countRead(mailCount);
     const bool shake = form3().shindou->isChecked();
     Timer2->setEnabled(shake);
     if (!shake)
@@ -390,11 +368,6 @@ void Form1::showMailCount()
     notifier::blink(
         form2(), [](int slot) { return form4().Colour[slot]->text(); }, [this](double s) { WaitSeconds(s); });
     emit checkFinished(outcome);
-}
-
-void Form1::noticeCount()
-{
-    m_notice->countRead(mailCount, form3().checknotify->isChecked(), Text2->text(), Text1->text());
 }
 
 void Form1::endCheck(const QString& result, const QString& detail)

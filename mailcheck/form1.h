@@ -2,16 +2,12 @@
 
 #include <QString>
 #include <QWidget>
-#include <functional>
 
 class QLabel;
 class QPushButton;
 class TextBox;
 class Timer;
 class Winsock;
-namespace notifier {
-class DesktopNotice;
-}
 
 // The state of the POP3 conversation, shared by start-up, the check tick and the data handler.
 extern QString popState;
@@ -76,18 +72,15 @@ public:
     // A check out of turn (after a resume, when the network is back); the next tick follows a whole
     // period later.
     void recheck();
-    // Rechecks after a resume and when the network is back, from now on. The watchers block on the
-    // system bus at first: start-up calls it once the notifier has been painted.
-    void watchForRechecks();
     // Ends a check under way without a result: nothing more goes out, nothing comes in.
     void stopCheck();
     // Returns after at least that many seconds, handling events meanwhile.
     void WaitSeconds(double seconds);
 
-    // Test seam: what a beep does (the desktop's event sound); tests count them instead.
-    void setBeeper(std::function<void()> beeper) { m_beeper = std::move(beeper); }
-
 signals:
+    // A check has read the mailbox's count, before its result shows: the beep and the desktop
+    // notification follow it (their rules are theirs, wired at start-up).
+    void countRead(const QString& count);
     // A check has written its result (after the blink when mail was found); outcome as in the tooltip.
     void checkFinished(const QString& outcome);
     // The notifier is back in its place after a shake.
@@ -103,10 +96,7 @@ private:
     void connectOrSayWhy(const QString& passwordUnknown);
     void showMailCount();
     void endCheck(const QString& result, const QString& detail);
-    void noticeCount();
 
-    std::function<void()> m_beeper;
-    notifier::DesktopNotice *m_notice;
     bool m_waitingForPassword = false;
     // Counts the stops, so that a check waiting for the keyring knows it was stopped.
     int m_checkNumber = 0;

@@ -1,5 +1,7 @@
 #include "mailcheck/recheck.h"
 
+#include "app/busreach.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,6 +18,8 @@ const QString kLogin = QStringLiteral("org.freedesktop.login1");
 const QString kNetworkManager = QStringLiteral("org.freedesktop.NetworkManager");
 const QString kNetworkManagerPath = QStringLiteral("/org/freedesktop/NetworkManager");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+// How long a resume waits for the network to come back before it checks all the same.
+constexpr int kNetworkWaitMs = 30000;
 
 } // namespace
 
@@ -56,6 +60,11 @@ QNetworkInformation::Reachability reachabilityFromNetworkManager(uint state)
     }
 }
 
+bool resumeWaitsForNetwork(bool networkManagerAnswered, QNetworkInformation::Reachability now)
+{
+    return networkManagerAnswered && now != QNetworkInformation::Reachability::Online;
+}
+
 bool networkCameBack(QNetworkInformation::Reachability before, QNetworkInformation::Reachability now)
 {
     using R = QNetworkInformation::Reachability;
@@ -72,18 +81,31 @@ RecheckWatch::RecheckWatch(std::function<bool()> checking, std::function<void()>
 {
     m_later.setSingleShot(true);
     connect(&m_later, &QTimer::timeout, this, &RecheckWatch::request);
+    m_network.setSingleShot(true);
+    connect(&m_network, &QTimer::timeout, this, &RecheckWatch::request);
 }
 
 void RecheckWatch::start()
 {
-    QDBusConnection system = QDBusConnection::systemBus();
-    if (!system.isConnected())
-        return;
-    system.connect(kLogin, QStringLiteral("/org/freedesktop/login1"),
-                   QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
-                   SLOT(onPrepareForSleep(bool)));
-    system.connect(kNetworkManager, kNetworkManagerPath, kProperties, QStringLiteral("PropertiesChanged"),
-                   this, SLOT(onNetworkProperties(QString, QVariantMap, QStringList)));
+    // Subscribing blocks on the bus: that is done where the bus is reached, off this thread.
+    app::reachBus(
+        QDBusConnection::SystemBus, this,
+        [this](const QDBusConnection& system, const QString&) {
+            if (system.isConnected())
+                askNetworkState(system);
+        },
+        [this](QDBusConnection& system) {
+            system.connect(kLogin, QStringLiteral("/org/freedesktop/login1"),
+                           QStringLiteral("org.freedesktop.login1.Manager"),
+                           QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
+            system.connect(kNetworkManager, kNetworkManagerPath, kProperties,
+                           QStringLiteral("PropertiesChanged"), this,
+                           SLOT(onNetworkProperties(QString, QVariantMap, QStringList)));
+        });
+}
+
+void RecheckWatch::askNetworkState(const QDBusConnection& system)
+{
     // The state now, so that only a change to online counts.
     QDBusMessage ask = QDBusMessage::createMethodCall(kNetworkManager, kNetworkManagerPath, kProperties,
                                                       QStringLiteral("Get"));
@@ -92,7 +114,10 @@ void RecheckWatch::start()
     connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *call;
-        if (!reply.isError() && !m_stateChanged)
+        if (reply.isError())
+            return;
+        m_networkManagerAnswered = true;
+        if (!m_stateChanged)
             m_reachability = reachabilityFromNetworkManager(reply.value().variant().toUInt());
     });
 }
@@ -113,9 +138,15 @@ void RecheckWatch::request()
 
 void RecheckWatch::onPrepareForSleep(bool start)
 {
-    // False: the machine has just woken up.
-    if (!start)
-        request();
+    // False: the machine has just woken up. A check before the network is back would only fail:
+    // where NetworkManager says it is not online yet, its coming back checks, or the bound runs out.
+    if (start)
+        return;
+    if (resumeWaitsForNetwork(m_networkManagerAnswered, m_reachability)) {
+        m_network.start(kNetworkWaitMs);
+        return;
+    }
+    request();
 }
 
 void RecheckWatch::onNetworkProperties(const QString& interface, const QVariantMap& changed,
@@ -125,6 +156,7 @@ void RecheckWatch::onNetworkProperties(const QString& interface, const QVariantM
     if (interface != kNetworkManager || state == changed.constEnd())
         return;
     m_stateChanged = true;
+    m_networkManagerAnswered = true;
     onReachability(reachabilityFromNetworkManager(state->toUInt()));
 }
 
@@ -132,8 +164,10 @@ void RecheckWatch::onReachability(QNetworkInformation::Reachability now)
 {
     const bool back = networkCameBack(m_reachability, now);
     m_reachability = now;
-    if (back)
+    if (back) {
+        m_network.stop();
         request();
+    }
 }
 
 } // namespace mailcheck

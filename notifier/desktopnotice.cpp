@@ -87,28 +87,41 @@ void DesktopNotice::countRead(const QString& count, bool on, const QString& acco
         close();
 }
 
-bool DesktopNotice::reachBus()
+void DesktopNotice::listen(QDBusConnection& bus)
 {
-    if (m_busReached)
-        return true;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        tell(bus.lastError().message());
-        return false;
-    }
-    // Listening before the first notification goes out, so no answer to it is missed.
     bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                 SLOT(onActionInvoked(uint, QString)));
     bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
                 SLOT(onNotificationClosed(uint, uint)));
-    m_busReached = true;
-    return true;
+}
+
+void DesktopNotice::setBus(const QDBusConnection& bus, const QString& failure)
+{
+    if (!bus.isConnected()) {
+        m_busState = Bus::Missing;
+        m_queued.reset();
+        tell(failure.isEmpty() ? QStringLiteral("no session bus") : failure);
+        return;
+    }
+    m_bus = bus;
+    m_busState = Bus::Here;
+    if (m_queued)
+        show(*std::exchange(m_queued, std::nullopt));
 }
 
 void DesktopNotice::show(const Request& request)
 {
-    if (!reachBus())
+    if (m_busState != Bus::Here) {
+        // The latest count waits for the bus; without one nothing shows.
+        if (m_busState == Bus::Missing)
+            return;
+        m_queued = request;
+        if (m_busState == Bus::NotAsked) {
+            m_busState = Bus::Asked;
+            emit busWanted();
+        }
         return;
+    }
     m_closeAfter = false;
     // One call at a time: the next one replaces the notification the last one made.
     if (m_inFlight) {
@@ -134,15 +147,27 @@ void DesktopNotice::close()
         return;
     QDBusMessage message = call(QStringLiteral("CloseNotification"));
     message << m_id;
-    QDBusConnection::sessionBus().asyncCall(message);
+    m_bus.asyncCall(message);
     m_id = 0;
+}
+
+void DesktopNotice::closeAtExit(int boundMs)
+{
+    // A first Notify still on its way has no id yet: that one is left to the server.
+    if (m_busState != Bus::Here || m_id == 0)
+        return;
+    QDBusMessage message = call(QStringLiteral("CloseNotification"));
+    message << std::exchange(m_id, 0);
+    // The call's own timeout bounds the wait: the program ends right after, and a close still unsent
+    // would leave the notification in the centre for good.
+    m_bus.asyncCall(message, boundMs).waitForFinished();
 }
 
 void DesktopNotice::askCapabilities()
 {
     m_inFlight = true;
-    auto *watcher = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(call(QStringLiteral("GetCapabilities"))), this);
+    auto *watcher =
+        new QDBusPendingCallWatcher(m_bus.asyncCall(call(QStringLiteral("GetCapabilities"))), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *answer) {
         answer->deleteLater();
         m_inFlight = false;
@@ -166,7 +191,7 @@ void DesktopNotice::send(const Request& request)
     const QDBusMessage message =
         noticeMessage(m_id, request.count, noticeBody(request.account, request.server, m_markup));
     m_inFlight = true;
-    auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotice::sent);
 }
 
@@ -181,6 +206,7 @@ void DesktopNotice::sent(QDBusPendingCallWatcher *answer)
     } else {
         m_id = reply.value();
         m_actionId = m_id;
+        m_acted = false; // a new notification, even where the server kept its id
     }
     if (m_closeAfter) {
         m_closeAfter = false;
@@ -192,13 +218,16 @@ void DesktopNotice::sent(QDBusPendingCallWatcher *answer)
 
 void DesktopNotice::onActionInvoked(uint id, const QString& action)
 {
-    if (id != 0 && id == m_actionId && action == kDefaultAction)
+    if (id != 0 && id == m_actionId && action == kDefaultAction && !std::exchange(m_acted, true))
         emit defaultAction();
 }
 
-void DesktopNotice::onNotificationClosed(uint id, uint)
+void DesktopNotice::onNotificationClosed(uint id, uint reason)
 {
-    if (id != 0 && id == m_id)
+    // Reason 1, expired: Plasma keeps an expired popup in its history, so replacing and closing must
+    // still reach it. Only a dismissal (2) or a close (3) ends it.
+    constexpr uint kExpired = 1;
+    if (id != 0 && id == m_id && reason != kExpired)
         m_id = 0;
 }
 

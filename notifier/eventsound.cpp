@@ -1,8 +1,12 @@
 #include "notifier/eventsound.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <canberra.h>
+#include <condition_variable>
 #include <dlfcn.h>
+#include <mutex>
+#include <thread>
 #include <type_traits>
 
 namespace notifier {
@@ -16,6 +20,13 @@ const char kMailEvent[] = "message-new-email";
 const char kBellEvent[] = "bell";
 
 } // namespace
+
+BeepStep beepStep(const QString& lastCount, const QString& count, bool on)
+{
+    if (!on)
+        return {false, lastCount};
+    return {count != lastCount && count != QLatin1String("0"), count};
+}
 
 // libcanberra, reached through dlopen: linking it would load it and the sound server's client
 // library at every start.
@@ -74,7 +85,10 @@ SoundOutcome EventSound::play()
         return SoundOutcome::Played;
     if (rc == CA_ERROR_DISABLED)
         return SoundOutcome::Silenced;
-    return ringXBell(m_failure);
+    // The server answered, but the theme has neither sound: nothing is wrong with the server.
+    if (rc == CA_ERROR_NOTFOUND)
+        return ringXBell("the sound theme has no \"message-new-email\" or \"bell\" sound");
+    return ringXBell("no sound server answered (" + m_failure + ")");
 }
 
 int EventSound::playOnce()
@@ -126,18 +140,104 @@ bool EventSound::open()
 
 SoundOutcome EventSound::ringXBell(const QByteArray& why)
 {
-    // Once: a missing sound server is the machine's state, not news at every new mail.
-    m_told(QStringLiteral("no sound server answered (%1); the X bell rings instead")
-               .arg(QString::fromUtf8(why)));
+    tellOnce(why);
     m_xBell();
     return SoundOutcome::XBell;
 }
 
-EventSound& eventSound()
+void EventSound::tellOnce(const QByteArray& line)
 {
-    // Never destroyed: the sound server's client threads may outlive the program's static objects.
-    static EventSound *sound = new EventSound;
-    return *sound;
+    // Once: a missing sound server is the machine's state, not news at every new mail.
+    if (!m_told.exchange(true))
+        app::tell(QString::fromUtf8(line) + QStringLiteral("; the X bell rings instead"));
+}
+
+// The thread and what it shares with the player. It may outlive the player: a thread stuck in the
+// sound server cannot be joined, so it owns its part and ends when it next looks.
+struct SoundPlayer::Worker {
+    std::mutex mutex;
+    std::condition_variable wake;
+    int asked = 0;
+    bool stop = false;
+    EventSound sound;
+
+    explicit Worker(QByteArray library) : sound(std::move(library), [] {}) {}
+
+    static void run(std::shared_ptr<Worker> self, QPointer<SoundPlayer> player)
+    {
+        for (;;) {
+            {
+                std::unique_lock lock(self->mutex);
+                self->wake.wait(lock, [&] { return self->stop || self->asked > 0; });
+                if (self->stop)
+                    return;
+                --self->asked;
+            }
+            const SoundOutcome outcome = self->sound.play();
+            if (QCoreApplication *application = QCoreApplication::instance()) {
+                QMetaObject::invokeMethod(
+                    application,
+                    [player, outcome] {
+                        if (player)
+                            player->answered(outcome);
+                    },
+                    Qt::QueuedConnection);
+            }
+        }
+    }
+};
+
+SoundPlayer::SoundPlayer(QByteArray library, std::function<void()> xBell, int answerMs, QObject *parent)
+    : QObject(parent), m_worker(std::make_shared<Worker>(std::move(library))), m_xBell(std::move(xBell))
+{
+    if (!m_xBell)
+        m_xBell = [] { QApplication::beep(); };
+    m_bound.setSingleShot(true);
+    m_bound.setInterval(answerMs);
+    connect(&m_bound, &QTimer::timeout, this, [this] {
+        m_worker->sound.tellOnce("no sound server answered in time");
+        ringXBell();
+    });
+}
+
+SoundPlayer::~SoundPlayer()
+{
+    const std::lock_guard lock(m_worker->mutex);
+    m_worker->stop = true;
+    m_worker->wake.notify_one();
+}
+
+void SoundPlayer::play()
+{
+    if (m_waiting) {
+        ringXBell();
+        return;
+    }
+    m_waiting = true;
+    m_bound.start();
+    if (!std::exchange(m_started, true))
+        std::thread(Worker::run, m_worker, QPointer<SoundPlayer>(this)).detach();
+    const std::lock_guard lock(m_worker->mutex);
+    ++m_worker->asked;
+    m_worker->wake.notify_one();
+}
+
+void SoundPlayer::answered(SoundOutcome outcome)
+{
+    m_waiting = false;
+    // Too late: the X bell has rung already.
+    if (!m_bound.isActive())
+        return;
+    m_bound.stop();
+    if (outcome == SoundOutcome::XBell)
+        m_xBell();
+    emit played(outcome);
+}
+
+void SoundPlayer::ringXBell()
+{
+    m_xBell();
+    emit played(SoundOutcome::XBell);
 }
 
 } // namespace notifier

@@ -2,7 +2,49 @@
 #include "notifier/desktopnotice.h"
 #include "notifier/eventsound.h"
 
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+
+// A notification server that answers Notify only when the test says so, with an id or an error.
+class ScriptedServer : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList calls;
+    QList<QDBusMessage> waiting;
+
+    void answer(const QString& how)
+    {
+        const QDBusMessage call = waiting.takeFirst();
+        connection().send(how == QLatin1String("fail")
+                              ? call.createErrorReply(QStringLiteral("org.test.Failed"), QStringLiteral("no"))
+                              : call.createReply(QVariant::fromValue(how.toUInt())));
+    }
+    QDBusConnection connection() const { return QDBusConnection(QStringLiteral("server")); }
+
+public slots:
+    QStringList GetCapabilities() { return {QStringLiteral("body-markup")}; }
+    uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString&,
+                const QStringList&, const QVariantMap&, int)
+    {
+        calls << QStringLiteral("Notify %1 %2").arg(replaces).arg(summary);
+        setDelayedReply(true);
+        waiting << message();
+        return 0;
+    }
+    void CloseNotification(uint id) { calls << QStringLiteral("Close %1").arg(id); }
+};
+
+} // namespace
 
 using notifier::NoticeStep;
 using Reachability = QNetworkInformation::Reachability;
@@ -11,12 +53,44 @@ Q_DECLARE_METATYPE(Reachability)
 
 // The rules behind the desktop's own alerts that need no desktop: when the notification shows or
 // closes and what it says, how often a recheck may run and what counts as the network coming back,
-// and the event sound's way back to the X bell. The parts that talk to the desktop are tested end to
-// end against real servers (tests/e2e/test_event_sound.sh, test_desktop_notice.sh, test_rechecks.sh).
+// and the event sound's way back to the X bell; the notification's calls against a scripted server on
+// a private bus. The parts that talk to the desktop are also tested end to end against real servers
+// (tests/e2e/test_event_sound.sh, test_desktop_notice.sh, test_rechecks.sh).
 class DesktopAlertsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // A private bus for the scripted notification server.
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QFile config(m_dir.filePath(QStringLiteral("bus.conf")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(QStringLiteral(
+                         "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                         "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                         "<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                         "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                         "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+                         .arg(m_dir.path())
+                         .toUtf8());
+        config.close();
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
+                        QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+        QVERIFY(m_daemon.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(m_daemon.canReadLine(), 10000);
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+
+    void cleanupTestCase()
+    {
+        m_daemon.terminate();
+        if (!m_daemon.waitForFinished(5000))
+            m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+
     void noticeStep_data()
     {
         QTest::addColumn<QString>("previous");
@@ -155,6 +229,87 @@ private slots:
         QCOMPARE(mailcheck::networkCameBack(before, now), back);
     }
 
+    // The notification against a server scripted step by step: "count N" reads a count, "wait" waits
+    // for a Notify to reach the server, "answer ID" or "answer fail" answers the oldest Notify, "closed ID
+    // REASON" and "action ID TIMES" are the server's signals. calls: what reached the server; actions: how
+    // often the mail program starts.
+    void noticeAgainstAScriptedServer_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<int>("actions");
+        const auto list = [](const char *text) { return QString::fromLatin1(text).split(QLatin1Char(',')); };
+        QTest::newRow("counts while a Notify waits: the latest follows it")
+            << list("count 3,wait,count 4,count 5,answer 7,answer 7")
+            << list("Notify 0 You have 3 e-Mail,Notify 7 You have 5 e-Mail") << 0;
+        QTest::newRow("empty mailbox while a Notify waits: closed after its answer")
+            << list("count 3,wait,count 0,answer 7") << list("Notify 0 You have 3 e-Mail,Close 7") << 0;
+        QTest::newRow("a failed Notify replaces nothing")
+            << list("count 3,answer fail,count 4,answer 8")
+            << list("Notify 0 You have 3 e-Mail,Notify 0 You have 4 e-Mail") << 0;
+        QTest::newRow("expired, kept in the history: replaced and closed all the same")
+            << list("count 3,answer 7,closed 7 1,count 4,answer 7,count 0")
+            << list("Notify 0 You have 3 e-Mail,Notify 7 You have 4 e-Mail,Close 7") << 0;
+        QTest::newRow("dismissed: the next one is new")
+            << list("count 3,answer 7,closed 7 2,count 4,answer 9,count 0")
+            << list("Notify 0 You have 3 e-Mail,Notify 0 You have 4 e-Mail,Close 9") << 0;
+        QTest::newRow("an action repeated by the server starts the mail program once")
+            << list("count 3,answer 7,action 7 100") << list("Notify 0 You have 3 e-Mail") << 1;
+        QTest::newRow("the same id shown anew acts again")
+            << list("count 3,answer 7,action 7 2,count 4,answer 7,action 7 3")
+            << list("Notify 0 You have 3 e-Mail,Notify 7 You have 4 e-Mail") << 2;
+    }
+
+    void noticeAgainstAScriptedServer()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, calls);
+        QFETCH(int, actions);
+        ScriptedServer server;
+        QDBusConnection serverBus = QDBusConnection::connectToBus(m_address, QStringLiteral("server"));
+        QVERIFY(serverBus.registerService(kInterface));
+        QVERIFY(serverBus.registerObject(kPath, &server, QDBusConnection::ExportAllSlots));
+        QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("notice"));
+        {
+            notifier::DesktopNotice notice;
+            int started = 0;
+            connect(&notice, &notifier::DesktopNotice::defaultAction, this, [&started] { ++started; });
+            connect(&notice, &notifier::DesktopNotice::busWanted, this, [&notice, &bus] {
+                notice.listen(bus);
+                notice.setBus(bus);
+            });
+            for (const QString& step : steps) {
+                const QStringList word = step.split(QLatin1Char(' '));
+                if (word[0] == QLatin1String("count")) {
+                    notice.countRead(word[1], true, QStringLiteral("taro"), QStringLiteral("pop"));
+                } else if (word[0] == QLatin1String("wait")) {
+                    QTRY_VERIFY(!server.waiting.isEmpty());
+                } else if (word[0] == QLatin1String("answer")) {
+                    QTRY_VERIFY(!server.waiting.isEmpty());
+                    server.answer(word[1]);
+                } else {
+                    const bool closed = word[0] == QLatin1String("closed");
+                    QDBusMessage signal = QDBusMessage::createSignal(
+                        kPath, kInterface,
+                        closed ? QStringLiteral("NotificationClosed") : QStringLiteral("ActionInvoked"));
+                    signal << word[1].toUInt();
+                    if (closed)
+                        signal << word[2].toUInt();
+                    else
+                        signal << QStringLiteral("default");
+                    for (int i = closed ? 1 : word[2].toInt(); i > 0; --i)
+                        serverBus.send(signal);
+                }
+                settle(serverBus, bus);
+            }
+            QTRY_COMPARE(server.calls, calls);
+            QCOMPARE(server.waiting.size(), 0);
+            QCOMPARE(started, actions);
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("notice"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("server"));
+    }
+
     // Where no sound server answers, every beep rings the X bell instead, and a later one tries again.
     void soundFallsBackToTheXBell_data()
     {
@@ -176,6 +331,25 @@ private slots:
         QCOMPARE(sound.play(), notifier::SoundOutcome::XBell);
         QCOMPARE(bells, 2);
     }
+
+private:
+    // Until what the server has sent has reached the notice and been handled: each bus's answer
+    // comes after what went before it.
+    static void settle(QDBusConnection& serverBus, QDBusConnection& bus)
+    {
+        const QDBusMessage ping = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId"));
+        serverBus.call(ping);
+        bus.call(ping);
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address;
 };
 
 QTEST_MAIN(DesktopAlertsTest)

@@ -1,5 +1,6 @@
 #include "app/clock.h"
 #include "app/colour.h"
+#include "app/module1.h"
 #include "app/testseams.h"
 #include "app/textbox.h"
 #include "app/windows.h"
@@ -198,7 +199,7 @@ void TestMailCheck::prepareWindows()
     m_beeps = 0;
     for (int i = 0; i < 4; ++i)
         form4().Colour[i]->setText(QLatin1String(kColours[i]));
-    f1().setBeeper([this] { ++m_beeps; });
+    Module1::connectAlerts([this] { ++m_beeps; });
     f1().Text1->setText(QStringLiteral("127.0.0.1"));
     f1().Text2->setText(QStringLiteral("alice"));
     f1().Text3->setText(QStringLiteral("s3cret"));

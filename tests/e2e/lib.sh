@@ -252,3 +252,23 @@ e2e_choose() {
     for ((i = 0; i < $3; i++)); do keys="$keys Down"; done
     xdotool key $keys Return
 }
+
+# A unix socket at $1 that takes every connection and never says a word: a frozen D-Bus daemon or
+# sound server. Stopped with the test.
+e2e_silent_socket() {
+    rm -f "$1"
+    python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX)
+s.bind(sys.argv[1])
+s.listen(64)
+held = []
+end = time.time() + 120
+while time.time() < end:
+    s.settimeout(max(0.1, end - time.time()))
+    try:
+        held.append(s.accept()[0])
+    except socket.timeout:
+        pass' "$1" &
+    e2e_track $!
+    e2e_until 10 test -S "$1" || e2e_fail "no silent socket at $1"
+}

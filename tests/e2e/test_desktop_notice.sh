@@ -2,8 +2,8 @@
 # The desktop notification against a real notification server (dunst on the test's X server, on a
 # private session bus), with dbus-monitor recording the calls: the switch off sends nothing; on, a
 # rise sends one Notify that replaces the one before, an unchanged count sends none, an empty mailbox
-# closes it, and choosing it in the server starts the mail program. Without a server, standard error
-# says so once and checking goes on.
+# closes it, and choosing it in the server starts the mail program; the program's end closes the one
+# it showed. Without a server, standard error says so once and checking goes on.
 set -euo pipefail
 . "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
 e2e_start_x # and the private session bus
@@ -71,6 +71,20 @@ second=${got[4]##* -> }
 dunstctl action 0
 e2e_until 10 test -e "$E2E_TMP/mailer.ran" || e2e_fail "the mail program did not start"
 stop
+
+# The program ends (SIGTERM, as at log-off): the notification on screen goes with it.
+start good:4 True
+wait_checks 1
+e2e_until 10 bash -c "python3 '$VURK_SOURCE_DIR/tests/support/dbus_calls.py' '$E2E_TMP/monitor.txt' \
+    org.freedesktop.Notifications | tail -n 1 | grep -q '^Notify .* 4 e-Mail'" || e2e_fail "no notification: $(calls)"
+shown=$(calls | tail -n 1)
+shown=${shown##* -> }
+kill -TERM $pid
+e2e_wait_exit $pid 10
+e2e_until 5 bash -c "python3 '$VURK_SOURCE_DIR/tests/support/dbus_calls.py' '$E2E_TMP/monitor.txt' \
+    org.freedesktop.Notifications | tail -n 1 | grep -q '^CloseNotification $shown'" ||
+    e2e_fail "not closed at the end: $(calls | tail -n 3)"
+e2e_stop $E2E_POP3
 
 # No notification server: two rises, one line on standard error, and checking goes on.
 e2e_stop $dunst

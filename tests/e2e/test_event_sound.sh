@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The beep as the desktop's event sound, played by a real PulseAudio with a null sink: a rise in the
 # count plays one sound under the program's name, an unchanged count none; a restarted sound server
-# is found again at the next beep; without one, standard error says so once and checking goes on.
+# is found again at the next beep; without one, standard error says so once and checking goes on; one
+# that accepts and never answers holds up no result, and the X bell rings in its place.
 set -euo pipefail
 . "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
 e2e_start_x
@@ -55,4 +56,15 @@ e2e_until 30 bash -c "[ \$(grep -c '^recv [0-9]* quit' '$E2E_TMP/pop3.log') -ge 
 [ "$(grep -c "no sound server answered" "$E2E_TMP/stderr.log")" = 1 ] ||
     e2e_fail "standard error: $(cat "$E2E_TMP/stderr.log")"
 kill -0 $pid || e2e_fail "the program ended"
+e2e_stop $pid
+e2e_stop $E2E_POP3
+
+# A frozen sound server: it accepts and never answers. Results go on while it beeps.
+e2e_silent_socket "$XDG_RUNTIME_DIR/pulse/native"
+VURK_TEST_STATUS_FILE="$E2E_TMP/status" start good:1,good:2,good:3,good:4
+e2e_until 20 grep -q "^You have 4 e-Mail" "$E2E_TMP/status" ||
+    e2e_fail "results stopped with a frozen sound server: $(cat "$E2E_TMP/status" "$E2E_TMP/pop3.log")"
+grep -q "no sound server answered in time" "$E2E_TMP/stderr.log" || e2e_fail "standard error: $(cat "$E2E_TMP/stderr.log")"
+kill -TERM $pid
+e2e_wait_exit $pid 10
 echo "event sound: ok"

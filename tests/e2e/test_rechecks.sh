@@ -2,7 +2,9 @@
 # Checks out of turn: the network coming back (NetworkManager's State) and the
 # machine resuming (logind's PrepareForSleep(false)) each bring the next check's bytes to the POP3
 # server within a second, not a minute later; a second reason within 10 s waits until they are over;
-# with checking stopped in the menu nothing is checked. logind and NetworkManager are a test process
+# with checking stopped in the menu nothing is checked; a resume while NetworkManager is offline waits
+# for the network to come back. A system bus that accepts and never answers holds up nothing: checks
+# go on, the menu opens, and SIGTERM ends the program with its exit save. logind and NetworkManager are a test process
 # on a private bus that stands in as the system bus.
 set -euo pipefail
 . "$VURK_SOURCE_DIR/tests/e2e/lib.sh"
@@ -61,5 +63,39 @@ e2e_choose "$id" "$pid" 8 # チェック開始(&S)
 sleep 0.5
 drive Resume
 expect_check 4 1000 >/dev/null
+
+# Offline at the resume: no check then, one as soon as the network is back.
+sleep 10.5
+drive State uint32:20
+drive Resume
+sleep 2
+[ "$(checks)" = 4 ] || e2e_fail "checked at a resume while offline: $(cat "$E2E_TMP/pop3.log")"
+drive State uint32:70
+expect_check 5 1000 >/dev/null
+sleep 1
+[ "$(checks)" = 5 ] || e2e_fail "more than one check when the network came back: $(cat "$E2E_TMP/pop3.log")"
 kill -0 $pid || e2e_fail "the program ended"
+e2e_stop $pid
+
+# A frozen system bus: it accepts the connection and never answers.
+e2e_silent_socket "$E2E_TMP/silent_bus"
+e2e_stop $E2E_POP3
+e2e_start_pop3 good:0
+ini="$XDG_CONFIG_HOME/vurk_mailchecker/vurk_mailchecker.ini"
+printf '[setting]\nserver=127.0.0.1\nport=%s\nuser=taro\npass=pg4{vRtyj\n' "$E2E_PORT" >"$ini"
+DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_TMP/silent_bus" VURK_TEST_CHECK_INTERVAL_MS=1500 \
+    "$VURK_BIN" 2>"$E2E_TMP/stderr.log" &
+pid=$!
+e2e_track $pid
+id=$(e2e_wait_window "Vurk_メールチェッカー")
+e2e_until 15 bash -c "[ \$(grep -c '^end ' '$E2E_TMP/pop3.log') -ge 3 ]" ||
+    e2e_fail "checks stopped with a silent system bus: $(cat "$E2E_TMP/pop3.log")"
+read -r x y <<<"$(e2e_window_pos "$id")"
+e2e_click $((x + 50)) $((y + 10)) 3
+e2e_until 5 bash -c "[ \$(xdotool search --onlyvisible --pid $pid | wc -l) -ge 2 ]" ||
+    e2e_fail "no menu with a silent system bus"
+xdotool key Escape
+kill -TERM $pid
+e2e_wait_exit $pid 10
+grep -q '^front=' "$ini" || e2e_fail "no exit save with a silent system bus: $(cat "$ini")"
 echo "rechecks: ok"
