@@ -1,11 +1,8 @@
 #include "app/keyring.h"
 
-#include "app/lifecycle.h"
+#include "app/wait.h"
 
-#include <QEventLoop>
 #include <QObject>
-#include <QTimer>
-#include <optional>
 #include <qt6keychain/keychain.h>
 
 namespace Keyring {
@@ -14,25 +11,18 @@ namespace {
 
 const QString kService = QStringLiteral("vurk_mailchecker");
 
-// Runs events until the job has answered or the deadline passes. A job is never deleted before it
-// answers (its backend still holds it): it deletes itself once it has, however late that is.
+// Waits until the job has answered or the deadline passes. A job is never deleted before it answers
+// (its backend still holds it): it deletes itself once it has, however late that is.
 bool answersInTime(QKeychain::Job *job, QDeadlineTimer deadline)
 {
-    std::optional<bool> done;
-    QEventLoop loop;
-    QObject::connect(job, &QKeychain::Job::finished, &loop, [&done, &loop](QKeychain::Job *finished) {
+    app::Wait wait;
+    bool done = false;
+    QObject::connect(job, &QKeychain::Job::finished, &wait, [&done, &wait](QKeychain::Job *finished) {
         done = finished->error() == QKeychain::NoError || finished->error() == QKeychain::EntryNotFound;
-        loop.quit();
+        wait.finish();
     });
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
     job->start();
-    while (!done && !deadline.hasExpired() && !app::isEnding()) {
-        bound.start(int(std::min<qint64>(deadline.remainingTime(), 60000)));
-        loop.exec();
-    }
-    return done.value_or(false);
+    return wait.until(deadline) && done;
 }
 
 } // namespace

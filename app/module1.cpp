@@ -78,7 +78,7 @@ void readAccountAndPosition(const Store::Reader& stored)
     f1.Text1->setText(stored.read(Store::Key::server));
     f1.Text2->setText(stored.read(Store::Key::user));
     f1.Text3->setText(stored.read(Store::Key::pass));
-    Password::loaded(Keyring::key(f1.Text2->text(), f1.Text1->text()), !f1.Text3->text().isEmpty());
+    f1.password().loaded(Keyring::key(f1.Text2->text(), f1.Text1->text()), !f1.Text3->text().isEmpty());
     DecodePasswordField();
     f1.Text4->setText(stored.read(Store::Key::port));
     f1.Text5->setText(stored.read(Store::Key::top));
@@ -122,16 +122,31 @@ void readColours(const Store::Reader& stored)
 // The exit save runs while the session ends: the keyring gets a few seconds, then the file has it.
 constexpr int kExitKeyringWaitMs = 3000;
 
+// The account as the window shows it when a save begins. The save may wait for the keyring while
+// events run (app/wait.h): everything it writes comes from this, never from the live fields.
+struct Account {
+    QString server;
+    QString user;
+    QString password;
+    QString port;
+};
+
+Account takeAccount()
+{
+    const Form1& f1 = form1();
+    return {f1.Text1->text(), f1.Text2->text(), f1.Text3->text(), f1.Text4->text()};
+}
+
 // Steps shared by both saves, up to the position. The keyring is written before anything else, so
 // the file never goes without a password that the keyring does not have.
-void saveAccount(QDeadlineTimer keyringDeadline)
+void saveAccount(const Account& account, Password::Save save, QDeadlineTimer keyringDeadline)
 {
-    const QString pass =
-        Password::storedForm(Keyring::key(form1().Text2->text(), form1().Text1->text()), keyringDeadline);
-    Store::write(Store::Key::server, form1().Text1->text());
-    Store::write(Store::Key::user, form1().Text2->text());
+    const QString pass = form1().password().storeForSave(Keyring::key(account.user, account.server),
+                                                         account.password, save, keyringDeadline);
+    Store::write(Store::Key::server, account.server);
+    Store::write(Store::Key::user, account.user);
     Store::write(Store::Key::pass, pass);
-    Store::write(Store::Key::port, form1().Text4->text());
+    Store::write(Store::Key::port, account.port);
 }
 
 void savePositionAndSwitches(QDeadlineTimer keyringDeadline)
@@ -142,7 +157,7 @@ void savePositionAndSwitches(QDeadlineTimer keyringDeadline)
     Store::write(Store::Key::shindou, app::boolToText(form3().shindou->isChecked()));
     Store::write(Store::Key::checkbeep, app::boolToText(form3().checkbeep->isChecked()));
     Store::write(Store::Key::notify, app::boolToText(form3().checknotify->isChecked()));
-    Password::saved(Store::commit(), keyringDeadline);
+    form1().password().saved(Store::commit(), keyringDeadline);
     form1().Winsock1->Close();
 }
 
@@ -227,8 +242,9 @@ void connectAlerts(std::function<void()> beep)
 
 void SaveSettings()
 {
+    const Account account = takeAccount();
     const QDeadlineTimer keyringDeadline(Password::waitMs());
-    saveAccount(keyringDeadline);
+    saveAccount(account, Password::Save::Ok, keyringDeadline);
     form1().Text5->setText(app::singleToText(float(form2().Top())));
     form1().Text6->setText(app::singleToText(float(form2().Left())));
     savePositionAndSwitches(keyringDeadline);
@@ -236,8 +252,9 @@ void SaveSettings()
 
 void SaveSettingsOnExit()
 {
+    const Account account = takeAccount();
     const QDeadlineTimer keyringDeadline(kExitKeyringWaitMs);
-    saveAccount(keyringDeadline);
+    saveAccount(account, Password::Save::Exit, keyringDeadline);
     savePositionAndSwitches(keyringDeadline);
 }
 

@@ -1,214 +1,174 @@
 #include "app/password.h"
 
-#include "app/keyring.h"
 #include "app/lifecycle.h"
 #include "app/testseams.h"
 #include "app/textbox.h"
-#include "app/windows.h"
-#include "mailcheck/form1.h"
-#include "notifier/form2.h"
+#include "app/wait.h"
 #include "scramble/encrypt.h"
 
-#include <QEventLoop>
-#include <QObject>
-#include <QPointer>
-#include <QStringList>
 #include <QTimer>
-#include <optional>
-#include <vector>
+#include <memory>
 
-namespace Password {
-
-namespace {
-
-struct State {
-    // The file's `pass` was empty and the keyring has not answered for readKey yet.
-    bool awaited = false;
-    QString readKey;
-    bool reading = false;
-    QString readError;
-    // Keys whose entries may hold this program's password: the stored account's, and every key a
-    // write went to that did not answer in time (it may still land).
-    QStringList mayHold;
-    // What the save under way put into the keyring: the one key to keep, or none at all for an
-    // empty password; unset when the save left the keyring alone.
-    std::optional<QString> keep;
-    // Owns the answers under way: reset() drops them with it.
-    QObject *answers = nullptr;
-    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> listeners;
-};
-
-State& state()
+Password::Password(TextBox *field, WhenOnScreen whenOnScreen, QObject *parent)
+    : QObject(parent), m_field(field), m_whenOnScreen(std::move(whenOnScreen))
 {
-    static State s;
-    return s;
 }
 
-QObject *answers()
+void Password::loaded(const QString& storedKey, bool inFile)
 {
-    State& s = state();
-    if (!s.answers)
-        s.answers = new QObject;
-    return s.answers;
+    m_awaited = !inFile;
+    m_readKey = storedKey;
+    m_readError.clear();
+    m_inKeyring.reset();
+    m_mayHold = QStringList{storedKey};
 }
 
-void answered(const Keyring::Reply& reply)
+bool Password::awaited() const
 {
-    State& s = state();
-    s.reading = false;
+    return m_awaited && m_field->text().isEmpty();
+}
+
+void Password::startRead()
+{
+    if (m_reading || m_readAsked || !m_awaited)
+        return;
+    m_readAsked = true;
+    m_whenOnScreen(this, [this] {
+        m_readAsked = false;
+        m_reading = true;
+        Keyring::read(m_readKey, this, [this](const Keyring::Reply& reply) { readFinished(reply); });
+    });
+}
+
+void Password::readFinished(const Keyring::Reply& reply)
+{
+    m_reading = false;
     switch (reply.answer) {
     case Keyring::Answer::Found:
         // A password typed meanwhile is newer than the keyring's.
-        if (form1().Text3->text().isEmpty())
-            form1().Text3->setText(reply.password);
-        s.awaited = false;
+        if (m_field->text().isEmpty())
+            m_field->setText(reply.password);
+        m_readPassword = reply.password;
+        m_inKeyring = std::pair{m_readKey, reply.password};
+        m_awaited = false;
         break;
     case Keyring::Answer::None:
-        s.awaited = false;
-        s.mayHold.removeAll(s.readKey);
+        m_awaited = false;
+        m_mayHold.removeAll(m_readKey);
         break;
     case Keyring::Answer::Failed:
-        s.readError = reply.error;
+        m_readError = reply.error;
         break;
     }
-    const auto listeners = std::exchange(s.listeners, {});
-    for (const auto& [context, listener] : listeners) {
-        if (context)
-            listener();
-    }
+    emit readAnswered();
 }
 
-void startRead()
-{
-    State& s = state();
-    if (s.reading || !s.awaited)
-        return;
-    // No D-Bus traffic before the notifier is on screen: start-up must not wait for any of it.
-    Form2& notifier = form2();
-    if (!notifier.isOnScreen()) {
-        QObject::connect(
-            &notifier, &Form2::firstExposed, answers(), [] { startRead(); }, Qt::SingleShotConnection);
-        return;
-    }
-    s.reading = true;
-    Keyring::read(s.readKey, answers(), answered);
-}
-
-// Runs events until the awaited password has been read or the deadline passes.
-void waitForRead(QDeadlineTimer deadline)
-{
-    if (!state().awaited)
-        return;
-    QEventLoop loop;
-    bool done = false;
-    state().listeners.push_back({&loop, [&] {
-                                     done = true;
-                                     loop.quit();
-                                 }});
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
-    startRead();
-    while (!done && !deadline.hasExpired() && !app::isEnding()) {
-        bound.start(int(std::min<qint64>(deadline.remainingTime(), 60000)));
-        loop.exec();
-    }
-}
-
-QString unknownWhy()
-{
-    if (!awaited())
-        return {};
-    if (state().readError.isEmpty())
-        return QObject::tr("the keyring did not answer");
-    return QObject::tr("the keyring could not be read: %1").arg(state().readError);
-}
-
-} // namespace
-
-void loaded(const QString& storedKey, bool inFile)
-{
-    State& s = state();
-    s.awaited = !inFile;
-    s.readKey = storedKey;
-    s.readError.clear();
-    s.mayHold = QStringList{storedKey};
-}
-
-bool awaited()
-{
-    return state().awaited && form1().Text3->text().isEmpty();
-}
-
-void fetch(QObject *context, std::function<void(const QString&)> done)
+void Password::fetch(QObject *context, std::function<void(const QString&)> done)
 {
     if (!awaited()) {
         done(QString());
         return;
     }
-    // Whichever comes first, the answer or the bound, calls done; the other finds nothing to do.
-    auto pending = std::make_shared<std::function<void(const QString&)>>(std::move(done));
-    auto finish = [pending](const QString& why) {
-        if (auto call = std::exchange(*pending, nullptr))
-            call(why);
+    // Whichever comes first, the answer or the bound, calls done and ends this caller's listening,
+    // so a read that hangs does not gather a listener per check.
+    auto *bound = new QTimer(context);
+    bound->setSingleShot(true);
+    ++m_waiting;
+    auto listening = std::make_shared<bool>(true);
+    auto finish = [this, bound, listening, done = std::move(done)] {
+        *listening = false;
+        --m_waiting;
+        disconnect(this, nullptr, bound, nullptr);
+        bound->stop();
+        bound->deleteLater();
+        done(unknownWhy());
     };
-    QTimer::singleShot(waitMs(), context, [finish] { finish(unknownWhy()); });
-    state().listeners.push_back({context, [finish] { finish(unknownWhy()); }});
-    state().readError.clear();
+    connect(bound, &QTimer::timeout, bound, finish);
+    connect(this, &Password::readAnswered, bound, finish);
+    // A caller dropped before either came no longer waits.
+    connect(bound, &QObject::destroyed, this, [this, listening] {
+        if (std::exchange(*listening, false))
+            --m_waiting;
+    });
+    bound->start(waitMs());
+    m_readError.clear();
     startRead();
 }
 
-QString storedForm(const QString& key, QDeadlineTimer deadline)
+void Password::waitForRead(QDeadlineTimer deadline)
 {
-    State& s = state();
-    s.keep.reset();
-    const QString typed = form1().Text3->text();
-    // Once the program is ending nothing more reaches the file.
+    if (!m_awaited)
+        return;
+    app::Wait wait;
+    connect(this, &Password::readAnswered, &wait, &app::Wait::finish);
+    startRead();
+    wait.until(deadline);
+}
+
+QString Password::unknownWhy() const
+{
+    if (!awaited())
+        return {};
+    if (m_readError.isEmpty())
+        return tr("the keyring did not answer");
+    return tr("the keyring could not be read: %1").arg(m_readError);
+}
+
+QString Password::storeForSave(const QString& key, const QString& password, Save save,
+                               QDeadlineTimer deadline)
+{
+    m_keep.reset();
+    // Once the program is ending nothing more reaches the keyring.
     if (app::saveIsClosed())
-        return Encrypt::EncodePassword(typed);
-    // A password that has not been read can only follow a changed account once the keyring gives it.
-    if (awaited() && key != s.readKey)
+        return Encrypt::EncodePassword(password);
+    QString known = password;
+    if (known.isEmpty() && m_awaited) {
+        // Still in the keyring under the key the file names: nothing to move.
+        if (key == m_readKey)
+            return QString();
+        // A password that has not been read can only follow a changed account once the keyring gives it.
         waitForRead(deadline);
-    if (awaited())
-        return QString(); // still in the keyring, where the file's empty `pass` sends the next start
-    const QString password = form1().Text3->text();
-    if (password.isEmpty()) {
-        s.keep = QString();
+        if (m_awaited)
+            return QString();
+        known = m_readPassword;
+    }
+    if (known.isEmpty()) {
+        m_keep = QString();
         return QString();
     }
-    const bool stored = Keyring::write(key, password, deadline);
-    if (!s.mayHold.contains(key))
-        s.mayHold << key;
+    // Unchanged: a rewrite could only raise an unlock prompt, or spoil a secret the keyring keeps
+    // better than a text does.
+    if (m_inKeyring == std::pair{key, known}) {
+        m_keep = key;
+        return QString();
+    }
+    // A move into the keyring may ask the user something: only while the user is there to answer.
+    if (save == Save::Exit)
+        return Encrypt::EncodePassword(known);
+    const bool stored = Keyring::write(key, known, deadline);
+    if (!m_mayHold.contains(key))
+        m_mayHold << key;
     if (!stored)
-        return Encrypt::EncodePassword(password);
-    s.keep = key;
+        return Encrypt::EncodePassword(known);
+    m_inKeyring = std::pair{key, known};
+    m_keep = key;
     return QString();
 }
 
-void saved(bool committed, QDeadlineTimer deadline)
+void Password::saved(bool committed, QDeadlineTimer deadline)
 {
-    State& s = state();
-    const std::optional<QString> keep = std::exchange(s.keep, std::nullopt);
+    const std::optional<QString> keep = std::exchange(m_keep, std::nullopt);
     // Until the file names the new account, the old entry is the one a restart would look for.
     if (!committed || !keep)
         return;
-    const QStringList old = s.mayHold;
+    const QStringList old = m_mayHold;
     for (const QString& key : old) {
         if (key != *keep && Keyring::remove(key, deadline))
-            s.mayHold.removeAll(key);
+            m_mayHold.removeAll(key);
     }
 }
 
-int waitMs()
+int Password::waitMs()
 {
     return app::seams::keyringWaitMs();
 }
-
-void reset()
-{
-    State& s = state();
-    delete s.answers;
-    s = State();
-}
-
-} // namespace Password

@@ -7,6 +7,7 @@
 #include "app/testseams.h"
 #include "app/textbox.h"
 #include "app/twips.h"
+#include "app/wait.h"
 #include "app/windows.h"
 #include "dialogs/dialogwindow.h"
 #include "dialogs/form4.h"
@@ -21,8 +22,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -129,7 +128,10 @@ void Form1::connectHandlers()
 
 void Form1::Command1_Click()
 {
-    Timer1->setInterval(0);
+    // A save still waiting for the keyring: the window is not confirmed twice.
+    if (!isEnabled())
+        return;
+    setChecking(false);
     Timer3->setInterval(0);
     // The entry never shows the password in use, so leaving it empty keeps that password.
     if (!Text7->text().isEmpty())
@@ -146,10 +148,41 @@ void Form1::Command1_Click()
     f2.showResult(QStringLiteral("Not Found e-Mail"));
     if (!accountComplete())
         f2.showResult(QStringLiteral("Please check a account"));
-    Timer1->setInterval(app::seams::checkIntervalMs());
+    setChecking(true);
     Timer3->setInterval(1000);
+    // The save takes the fields before it may wait for the keyring; meanwhile nobody edits them.
+    setEnabled(false);
     Module1::SaveSettings();
+    setEnabled(true);
     hide();
+}
+
+Password& Form1::password()
+{
+    if (!m_password) {
+        auto whenOnScreen = [](QObject *context, std::function<void()> run) {
+            Form2& notifier = form2();
+            if (notifier.isOnScreen())
+                run();
+            else
+                connect(&notifier, &Form2::firstExposed, context, std::move(run), Qt::SingleShotConnection);
+        };
+        m_password = new Password(Text3, whenOnScreen, this);
+    }
+    return *m_password;
+}
+
+void Form1::setChecking(bool on)
+{
+    Timer1->setInterval(on ? app::seams::checkIntervalMs() : 0);
+}
+
+void Form1::showForEditing()
+{
+    show();
+    raise();
+    activateWindow();
+    Text1->widget()->setFocus(Qt::OtherFocusReason);
 }
 
 bool Form1::accountComplete() const
@@ -162,7 +195,7 @@ QString Form1::missingField() const
     const std::pair<const TextBox *, QString> fields[] = {
         {Text1, tr("server")}, {Text2, tr("account name")}, {Text3, tr("password")}, {Text4, tr("port")}};
     for (const auto& [field, name] : fields) {
-        if (field->text().isEmpty() && !(field == Text3 && Password::awaited()))
+        if (field->text().isEmpty() && !(field == Text3 && m_password && m_password->awaited()))
             return name;
     }
     return {};
@@ -217,6 +250,9 @@ void Form1::Winsock1_LineTooLong()
 
 void Form1::Timer1_Timer()
 {
+    // The fields may be half typed while the account window is open: nothing goes out with them.
+    if (isVisible())
+        return;
     startCheck();
 }
 
@@ -251,20 +287,18 @@ void Form1::startCheck()
 {
     popState = kConnect;
     Winsock1->Close();
-    if (!missingField().isEmpty() || !Password::awaited()) {
+    if (!missingField().isEmpty() || !password().awaited()) {
         connectOrSayWhy(QString());
         return;
     }
     // One check waits for the keyring at a time; ticks meanwhile leave it to that one.
-    if (m_waitingForPassword)
+    if (m_passwordWait)
         return;
-    m_waitingForPassword = true;
-    const int check = m_checkNumber;
-    Password::fetch(this, [this, check](const QString& unknownWhy) {
-        m_waitingForPassword = false;
-        // Stopped meanwhile: the waiting check ends with the others.
-        if (check == m_checkNumber)
-            connectOrSayWhy(unknownWhy);
+    m_passwordWait = new QObject(this);
+    password().fetch(m_passwordWait, [this](const QString& unknownWhy) {
+        m_passwordWait->deleteLater();
+        m_passwordWait.clear();
+        connectOrSayWhy(unknownWhy);
     });
 }
 
@@ -289,7 +323,8 @@ void Form1::connectOrSayWhy(const QString& passwordUnknown)
 
 void Form1::stopCheck()
 {
-    ++m_checkNumber;
+    // Stopped while waiting for the keyring: the answer connects nowhere, and a restart may check.
+    delete m_passwordWait;
     Winsock1->Close();
     popState = kConnect;
 }
@@ -305,21 +340,8 @@ void Form1::WaitSeconds(double seconds)
     if (!(seconds > 0))
         return;
     // A monotonic clock: neither midnight nor a change of the system time stretches the wait.
-    QElapsedTimer clock;
-    clock.start();
     const qint64 total = qint64(std::ceil(std::min(seconds, kLongestWait) * 1000.0));
-    QEventLoop loop;
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
-    for (qint64 left = total; left > 0 && !app::isEnding(); left = total - clock.elapsed()) {
-        wake.start(int(left));
-        loop.exec();
-        // Woken before the time by the program's end: stop waiting.
-        if (wake.isActive())
-            break;
-    }
+    app::sleepWhileEventsRun(QDeadlineTimer(total, Qt::PreciseTimer));
 }
 
 void Form1::setVisible(bool visible)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
+class Password;
 class QLabel;
 class QPushButton;
 class TextBox;
@@ -58,6 +60,14 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
 
+    // The account's password: fills Text3 from the keyring and decides where the saves put it.
+    Password& password();
+
+    // Starts or stops the check timer: ticks every period from now on, or none until started again.
+    void setChecking(bool on);
+    // Shown from the menu: in front, active, with the server field ready for typing.
+    void showForEditing();
+
     // Server, account name, password and port are all filled in. A password the keyring has not
     // given yet counts as filled in: the check waits for it.
     bool accountComplete() const;
@@ -72,9 +82,11 @@ public:
     // A check out of turn (after a resume, when the network is back); the next tick follows a whole
     // period later.
     void recheck();
-    // Ends a check under way without a result: nothing more goes out, nothing comes in.
+    // Ends a check under way without a result: nothing more goes out, nothing comes in, and a check
+    // waiting for the keyring gives up its wait at once.
     void stopCheck();
-    // Returns after at least that many seconds, handling events meanwhile.
+    // Returns after at least that many seconds, handling events meanwhile (app/wait.h says what may
+    // run inside).
     void WaitSeconds(double seconds);
 
 signals:
@@ -97,9 +109,9 @@ private:
     void showMailCount();
     void endCheck(const QString& result, const QString& detail);
 
-    bool m_waitingForPassword = false;
-    // Counts the stops, so that a check waiting for the keyring knows it was stopped.
-    int m_checkNumber = 0;
+    Password *m_password = nullptr;
+    // The check waiting for the keyring, if any: one at a time; deleting it drops that check.
+    QPointer<QObject> m_passwordWait;
     bool m_shaking = false;
     bool m_shakeAgain = false;
 };

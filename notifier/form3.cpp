@@ -1,5 +1,4 @@
 #include "notifier/form3.h"
-#include "app/testseams.h"
 
 #include "app/lifecycle.h"
 #include "app/links.h"
@@ -97,7 +96,7 @@ void Form3::connectItem(QAction *item, void (Form3::*handler)())
 
 void Form3::プロパティ_Click()
 {
-    showModeless(&form1());
+    form1().showForEditing();
 }
 
 void Form3::オプション設定_Click()
@@ -141,7 +140,7 @@ void Form3::checknotify_Click()
 void Form3::checkShori_Click()
 {
     if (checkShori->text() == QString::fromUtf16(notifier::kCheckStopCaption)) {
-        form1().Timer1->setInterval(0);
+        form1().setChecking(false);
         // A check under way ends too, or its result would overwrite "Check Stop".
         form1().stopCheck();
         form2().showResult(QStringLiteral("Check Stop"));
@@ -149,7 +148,7 @@ void Form3::checkShori_Click()
     } else {
         form2().showResult(QString());
         checkShori->setText(QString::fromUtf16(notifier::kCheckStopCaption));
-        form1().Timer1->setInterval(app::seams::checkIntervalMs());
+        form1().setChecking(true);
     }
 }
 

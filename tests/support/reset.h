@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/password.h"
 #include "app/settingsstore.h"
 #include "app/windows.h"
 #include "docking/docking.h"
@@ -19,13 +18,12 @@ inline void destroyUnloaded()
 }
 
 // Back to a program that has not started, between two tests: no windows, no save waiting, no
-// conversation, no password awaited from the keyring, no docking state, no end under way, nobody
-// told of settings problems.
+// conversation, no password awaited from the keyring (it goes with Form1), no docking state, no end under
+// way, nobody told of settings problems.
 inline void resetProgram()
 {
     Store::discardPending();
     Store::setProblemHandler({});
-    Password::reset();
     unloadAllWindows();
     destroyUnloaded();
     popState.clear();
