@@ -63,13 +63,22 @@ result 1 | grep -q '^Not Found e-Mail' || e2e_fail "no keyring: the check said $
 end_session
 expect "no keyring: the scrambled fallback" "$SCRAMBLED" -
 
-# A keyring appears: the exit save moves the password into it and empties pass.
+# A keyring appears: the exit save leaves the file's password alone (a log-off must not raise the
+# keyring's prompts); the account window's OK, where the user is, moves it and empties pass.
 "$KEYRING_SH" start "$E2E_TMP/bus" --prompter || e2e_fail "the keyring did not start"
 e2e_track "$(cat "$E2E_TMP/bus/keyring.pid")"
 start
 result 1 | grep -q '^Not Found e-Mail' || e2e_fail "moving: the check said $(result 1)"
 end_session
-expect "moved into the keyring" "" hi
+expect "the exit save moves nothing" "$SCRAMBLED" ""
+start
+result 1 >/dev/null
+e2e_choose "$VURK_WIN" "$VURK_PID" 1
+account=$(e2e_wait_window "アカウント設定")
+xdotool mousemove --window "$account" 200 95 click 1
+e2e_until 15 bash -c "! grep -q '^pass=.' '$FILE'" || e2e_fail "OK did not move the password: $(pass_in_file)"
+end_session
+expect "moved into the keyring by OK" "" hi
 
 # The next start reads it from the keyring: the check sends it.
 n=$(logins)
@@ -97,18 +106,19 @@ e2e_until 15 bash -c "[ \$(grep -c '^recv [0-9]* pass hi\$' '$E2E_TMP/server/ser
 end_session
 expect "locked, then unlocked: the password stays in the keyring" "" hi
 
-# The daemon stops answering mid-run: the exit save gives up on it and scrambles the password into
-# the file.
+# The daemon stops answering mid-run: the exit save has nothing new for it, so it neither waits
+# for it nor moves the password.
 start
 result 1 | grep -q '^Not Found e-Mail' || e2e_fail "stopped: the check said $(result 1)"
 kill -STOP "$(cat "$E2E_TMP/bus/keyring.pid")"
 end_session
 kill -CONT "$(cat "$E2E_TMP/bus/keyring.pid")"
-expect "daemon stopped: the password went into the file" "$SCRAMBLED" -
+expect "daemon stopped: the keyring keeps the password" "" hi
 
-# Locked while the password is in the file: the exit save cannot store it (nobody unlocks) and
-# leaves it scrambled in the file.
+# Locked while the password is in the file: the exit save does not try to store it (nobody would
+# unlock) and leaves it scrambled in the file.
 "$KEYRING_SH" lock "$E2E_TMP/bus"
+hostile_settings "$D" "$HOSTILE_PORT"
 start
 result 1 | grep -q '^Not Found e-Mail' || e2e_fail "locked with the file's password: the check said $(result 1)"
 end_session
