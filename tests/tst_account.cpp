@@ -49,6 +49,7 @@ private slots:
     void okAppliesColours();
     void okCutsOffACheckUnderWay();
     void cancelKeepsTypedTextUnsaved();
+    void noCheckWhileTheWindowIsOpen();
     void closeBoxOnlyHides();
 
 private:
@@ -275,6 +276,27 @@ void TestAccount::cancelKeepsTypedTextUnsaved()
     QCOMPARE(f1.Text3->text(), QStringLiteral("old-secret"));
     QCOMPARE(Store::read(Store::Key::server), QStringLiteral("mail.example.test"));
     QCOMPARE(storedPassword(), QStringLiteral("old-secret"));
+}
+
+// Half-typed fields never go out: the tick leaves the line as it is until the window closes.
+void TestAccount::noCheckWhileTheWindowIsOpen()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    fillAccount();
+    Form1& f1 = form1();
+    f1.Text1->setText(QStringLiteral("127.0.0.1"));
+    f1.Text4->setText(QString::number(server.serverPort()));
+    form2().showResult(QStringLiteral("You have 2 e-Mail\r\n"));
+    f1.show();
+    f1.Text2->setText(QString());
+    f1.Timer1_Timer();
+    QVERIFY(!f1.Winsock1->isOpen());
+    QCOMPARE(form2().Label1->text(), QStringLiteral("You have 2 e-Mail\r\n"));
+    f1.Text2->setText(QStringLiteral("alice"));
+    f1.Command2->click();
+    f1.Timer1_Timer();
+    QVERIFY(server.waitForNewConnection(5000));
 }
 
 void TestAccount::closeBoxOnlyHides()

@@ -1,5 +1,6 @@
 #include "app/keyring.h"
 #include "app/module1.h"
+#include "app/password.h"
 #include "app/settingsstore.h"
 #include "app/textbox.h"
 #include "app/windows.h"
@@ -13,8 +14,10 @@
 #include <QAction>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 
@@ -41,6 +44,16 @@ QStringList attributes(const QString& key)
 QString inKeyring(const QString& key)
 {
     return secretTool(QStringList{QStringLiteral("lookup")} + attributes(key));
+}
+
+// Waits until QtKeychain has handled every job before this one (it runs one at a time).
+void keyringSettles()
+{
+    bool answered = false;
+    QObject context;
+    Keyring::read(QStringLiteral("taro@a.test"), &context,
+                  [&answered](const Keyring::Reply&) { answered = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 30000);
 }
 
 // As QtKeychain stores a text.
@@ -222,6 +235,102 @@ private slots:
         QTest::qWait(200);
         QVERIFY(!server.hasPendingConnections());
         QCOMPARE(form2().Label1->text(), QStringLiteral("Check Stop"));
+    }
+
+    // A save leaves an entry the keyring already holds alone (a rewrite may raise an unlock prompt,
+    // and cuts a secret at a NUL), and only OK moves a password from the file into the keyring.
+    void saveWritesTheKeyringOnlyWhenItMust_data()
+    {
+        QTest::addColumn<bool>("inFile");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("onExit");
+        QTest::addColumn<bool>("filePass");
+        QTest::addColumn<QString>("keyring");
+        const QString nul = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
+        QTest::newRow("OK, unchanged, keyring silent") << false << "pw 3" << false << false << "pw 3";
+        QTest::newRow("exit, unchanged, keyring silent") << false << "pw 3" << true << false << "pw 3";
+        QTest::newRow("OK, a secret holding a NUL") << false << nul << false << false << nul;
+        QTest::newRow("exit, password in the file") << true << "pw 3" << true << true << "";
+    }
+
+    void saveWritesTheKeyringOnlyWhenItMust()
+    {
+        QFETCH(bool, inFile);
+        QFETCH(QString, password);
+        QFETCH(bool, onExit);
+        QFETCH(bool, filePass);
+        QFETCH(QString, keyring);
+        if (!inFile)
+            putInKeyring(QStringLiteral("taro@a.test"), password);
+        startWith(inFile ? Encrypt::EncodePassword(password) : QString());
+        // QtKeychain reads a secret only up to a NUL.
+        QTRY_COMPARE_WITH_TIMEOUT(form1().Text3->text(), password.section(QChar(0), 0, 0), 10000);
+        // Silent: a save that wrote would time out and scramble the password into the file.
+        if (password == QLatin1String("pw 3") && !inFile) {
+            signalDaemon(SIGSTOP);
+            m_stopped = true;
+        }
+        onExit ? Module1::SaveSettingsOnExit() : Module1::SaveSettings();
+        QCOMPARE(testsupport::storedValue(Store::Key::pass),
+                 filePass ? Encrypt::EncodePassword(password) : QString());
+        if (std::exchange(m_stopped, false))
+            signalDaemon(SIGCONT);
+        keyringSettles();
+        QCOMPARE(inKeyring(QStringLiteral("taro@a.test")), keyring);
+    }
+
+    // OK takes the account once: fields edited while its save waits for the keyring (the window is
+    // disabled meanwhile) and a second OK change nothing, and the file and the keyring agree.
+    void okSavesTheAccountItWasGiven()
+    {
+        startWith(Encrypt::EncodePassword(QStringLiteral("pw 1")));
+        Form1& f1 = form1();
+        f1.showForEditing();
+        f1.Text7->setText(QStringLiteral("pw new"));
+        signalDaemon(SIGSTOP);
+        m_stopped = true;
+        bool disabled = false;
+        QTimer::singleShot(200, this, [&] {
+            disabled = !f1.Text1->widget()->isEnabled() && !f1.Command1->isEnabled();
+            f1.Text1->setText(QStringLiteral("b.test"));
+            f1.Command1_Click();
+            signalDaemon(SIGCONT);
+            m_stopped = false;
+        });
+        f1.Command1->click();
+        QVERIFY(disabled);
+        QVERIFY(f1.isEnabled());
+        QCOMPARE(testsupport::storedValue(Store::Key::server), QStringLiteral("a.test"));
+        QCOMPARE(testsupport::storedValue(Store::Key::pass), QString());
+        QCOMPARE(inKeyring(QStringLiteral("taro@a.test")), QStringLiteral("pw new"));
+        QCOMPARE(inKeyring(QStringLiteral("taro@b.test")), QString());
+    }
+
+    // A stop while a check waits for a silent keyring ends that wait at once: a restart checks at its
+    // first tick. Checks that gave up on the keyring stop listening for it.
+    void keyringWaitsEndWithTheirChecks()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        putInKeyring(QStringLiteral("taro@127.0.0.1"), QStringLiteral("pw 2"));
+        signalDaemon(SIGSTOP);
+        m_stopped = true;
+        startWith(QString(), QStringLiteral("127.0.0.1"), server.serverPort());
+        Password& password = form1().password();
+        QTRY_COMPARE_WITH_TIMEOUT(form2().Label1->text(), QStringLiteral("Please check a account"), 5000);
+        for (int tick = 0; tick < 3; ++tick)
+            form1().Timer1_Timer();
+        QCOMPARE(password.waiting(), 1);
+
+        form3().checkShori->trigger();
+        QCOMPARE(password.waiting(), 0);
+        form3().checkShori->trigger();
+        form1().Timer1_Timer();
+        QCOMPARE(password.waiting(), 1);
+        signalDaemon(SIGCONT);
+        m_stopped = false;
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 10000);
+        QCOMPARE(password.waiting(), 0);
     }
 };
 

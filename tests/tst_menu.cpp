@@ -82,6 +82,7 @@ private slots:
     void windowCommands_data();
     void windowCommands();
     void windowCommandsNeverReload();
+    void accountWindowTakesTheKeyboard();
     void webPage();
 };
 
@@ -328,6 +329,16 @@ void MenuTest::windowCommands()
     QVERIFY(!shown->isModal());
     QVERIFY(!QApplication::activeModalWidget());
     QCOMPARE(aboutWindowExists(), window == QLatin1String("frmAbout"));
+}
+
+// Typing right after choosing the account settings goes into the server field.
+void MenuTest::accountWindowTakesTheKeyboard()
+{
+    form2().show();
+    QVERIFY(QTest::qWaitForWindowActive(&form2()));
+    item("プロパティ")->trigger();
+    QTRY_VERIFY(form1().isActiveWindow());
+    QCOMPARE(QApplication::focusWidget(), form1().Text1->widget());
 }
 
 void MenuTest::windowCommandsNeverReload()
