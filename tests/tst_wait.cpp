@@ -20,7 +20,7 @@ private slots:
         QTest::newRow("finished before it waits") << "before" << 3600000 << true;
         QTest::newRow("deadline") << "" << 50 << false;
         QTest::newRow("nested wait inside") << "nested" << 3600000 << true;
-        // Last: once the program has begun to end, later loops return at once.
+        // Last: once ended, a program runs no event loop again.
         QTest::newRow("program ending") << "end" << 3600000 << false;
     }
 

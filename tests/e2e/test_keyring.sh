@@ -24,6 +24,19 @@ logins() {
     echo "${c:-0}"
 }
 
+# Opens the account window from the notifier's menu; prints its id.
+open_account() {
+    e2e_choose "$VURK_WIN" "$VURK_PID" 1
+    e2e_wait_window "アカウント設定" 10
+}
+
+# Clicks window $1 at $2 $3 pixels from its top-left corner.
+click_in() {
+    local x y
+    read -r x y <<<"$(e2e_window_pos "$1")"
+    e2e_click $((x + $2)) $((y + $3)) 1
+}
+
 # Starts the notifier on the settings in $D: checks every 2 s, waits 3 s for the keyring.
 start() {
     : >"$D/status"
@@ -63,23 +76,32 @@ result 1 | grep -q '^Not Found e-Mail' || e2e_fail "no keyring: the check said $
 end_session
 expect "no keyring: the scrambled fallback" "$SCRAMBLED" -
 
-# A keyring appears: the exit save leaves the file's password alone (a log-off must not raise the
-# keyring's prompts); the account window's OK, where the user is, moves it and empties pass.
+# A keyring appears: the exit save leaves the password in the file, since moving it may ask the user
+# something; only OK moves it.
 "$KEYRING_SH" start "$E2E_TMP/bus" --prompter || e2e_fail "the keyring did not start"
 e2e_track "$(cat "$E2E_TMP/bus/keyring.pid")"
 start
-result 1 | grep -q '^Not Found e-Mail' || e2e_fail "moving: the check said $(result 1)"
+result 1 | grep -q '^Not Found e-Mail' || e2e_fail "keyring appears: the check said $(result 1)"
 end_session
-expect "the exit save moves nothing" "$SCRAMBLED" ""
-start
-result 1 >/dev/null
-e2e_choose "$VURK_WIN" "$VURK_PID" 1
-account=$(e2e_wait_window "アカウント設定")
-xdotool mousemove --window "$account" 200 95 click 1
-e2e_until 15 bash -c "! grep -q '^pass=.' '$FILE'" || e2e_fail "OK did not move the password: $(pass_in_file)"
-end_session
-expect "moved into the keyring by OK" "" hi
+expect "exit save: still in the file" "$SCRAMBLED" ""
 
+# OK moves it, from the fields as they were when it was pressed: a server typed while OK waits for a
+# stopped keyring goes nowhere (the window is disabled), and the file and the keyring agree.
+start
+result 1 | grep -q '^Not Found e-Mail' || e2e_fail "moving: the check said $(result 1)"
+account=$(open_account)
+kill -STOP "$(cat "$E2E_TMP/bus/keyring.pid")"
+click_in "$account" 200 95 # OK
+sleep 0.5
+click_in "$account" 186 17 # the server field
+xdotool key End type x
+sleep 0.3
+kill -CONT "$(cat "$E2E_TMP/bus/keyring.pid")"
+e2e_wait_no_window "アカウント設定" 10
+end_session
+server=$(sed -n 's/^server=//p' "$FILE")
+[ "$server" = 127.0.0.1 ] || e2e_fail "OK saved the server '$server', typed while it waited"
+expect "moved into the keyring by OK" "" hi
 # The next start reads it from the keyring: the check sends it.
 n=$(logins)
 start
@@ -106,20 +128,23 @@ e2e_until 15 bash -c "[ \$(grep -c '^recv [0-9]* pass hi\$' '$E2E_TMP/server/ser
 end_session
 expect "locked, then unlocked: the password stays in the keyring" "" hi
 
-# The daemon stops answering mid-run: the exit save has nothing new for it, so it neither waits
-# for it nor moves the password.
+# The daemon stops answering mid-run: the password has not changed, so the exit save leaves the
+# keyring alone and ends at once.
 start
 result 1 | grep -q '^Not Found e-Mail' || e2e_fail "stopped: the check said $(result 1)"
 kill -STOP "$(cat "$E2E_TMP/bus/keyring.pid")"
 end_session
 kill -CONT "$(cat "$E2E_TMP/bus/keyring.pid")"
-expect "daemon stopped: the keyring keeps the password" "" hi
+expect "daemon stopped: the keyring keeps the unchanged password" "" hi
 
-# Locked while the password is in the file: the exit save does not try to store it (nobody would
-# unlock) and leaves it scrambled in the file.
-"$KEYRING_SH" lock "$E2E_TMP/bus"
+# Locked while the password is in the file: the exit save leaves it there and asks nothing.
 hostile_settings "$D" "$HOSTILE_PORT"
+"$KEYRING_SH" lock "$E2E_TMP/bus"
 start
 result 1 | grep -q '^Not Found e-Mail' || e2e_fail "locked with the file's password: the check said $(result 1)"
 end_session
+sleep 1
+if xdotool search --onlyvisible --name "^$PROMPT\$" >/dev/null 2>&1; then
+    e2e_fail "locked: the exit save asked for the keyring's password"
+fi
 expect "locked: the password stays in the file" "$SCRAMBLED" -
