@@ -1,5 +1,6 @@
 #include "app/keyring.h"
 
+#include "app/busreach.h"
 #include "app/wait.h"
 
 #include <QObject>
@@ -15,6 +16,18 @@ const QString kService = QStringLiteral("vurk_mailchecker");
 // (its backend still holds it): it deletes itself once it has, however late that is.
 bool answersInTime(QKeychain::Job *job, QDeadlineTimer deadline)
 {
+    // A session bus that never answers must not be handed to the keyring's library, which would
+    // block on it: the job runs only once the bus has shown a sign of life.
+    app::Wait reached;
+    bool connected = false;
+    app::reachBus(QDBusConnection::SessionBus, &reached, [&](const QDBusConnection& bus, const QString&) {
+        connected = bus.isConnected();
+        reached.finish();
+    });
+    if (!reached.until(deadline) || !connected) {
+        delete job; // never started: nothing holds it
+        return false;
+    }
     app::Wait wait;
     bool done = false;
     QObject::connect(job, &QKeychain::Job::finished, &wait, [&done, &wait](QKeychain::Job *finished) {
@@ -32,7 +45,9 @@ QString key(const QString& user, const QString& server)
     return user + QLatin1Char('@') + server;
 }
 
-void read(const QString& key, QObject *context, std::function<void(const Reply&)> done)
+namespace {
+
+void startRead(const QString& key, QObject *context, std::function<void(const Reply&)> done)
 {
     auto *job = new QKeychain::ReadPasswordJob(kService);
     job->setKey(key);
@@ -53,6 +68,22 @@ void read(const QString& key, QObject *context, std::function<void(const Reply&)
         done(reply);
     });
     job->start();
+}
+
+} // namespace
+
+void read(const QString& key, QObject *context, std::function<void(const Reply&)> done)
+{
+    app::reachBus(QDBusConnection::SessionBus, context,
+                  [key, context, done = std::move(done)](const QDBusConnection& bus, const QString& failure) {
+                      if (!bus.isConnected()) {
+                          Reply reply;
+                          reply.error = failure;
+                          done(reply);
+                          return;
+                      }
+                      startRead(key, context, done);
+                  });
 }
 
 bool write(const QString& key, const QString& password, QDeadlineTimer deadline)
