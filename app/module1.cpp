@@ -81,6 +81,7 @@ void readAccountAndPosition(const Store::Reader& stored)
     f1.password().loaded(Keyring::key(f1.Text2->text(), f1.Text1->text()), !f1.Text3->text().isEmpty());
     DecodePasswordField();
     f1.Text4->setText(stored.read(Store::Key::port));
+    f1.setSecurity(mailcheck::securityFromWord(stored.read(Store::Key::security), f1.Text4->text()));
     f1.Text5->setText(stored.read(Store::Key::top));
     f1.Text6->setText(stored.read(Store::Key::left));
 }
@@ -129,12 +130,13 @@ struct Account {
     QString user;
     QString password;
     QString port;
+    mailcheck::Security security;
 };
 
 Account takeAccount()
 {
     const Form1& f1 = form1();
-    return {f1.Text1->text(), f1.Text2->text(), f1.Text3->text(), f1.Text4->text()};
+    return {f1.Text1->text(), f1.Text2->text(), f1.Text3->text(), f1.Text4->text(), f1.security()};
 }
 
 // Steps shared by both saves, up to the position. The keyring is written before anything else, so
@@ -147,6 +149,7 @@ void saveAccount(const Account& account, Password::Save save, QDeadlineTimer key
     Store::write(Store::Key::user, account.user);
     Store::write(Store::Key::pass, pass);
     Store::write(Store::Key::port, account.port);
+    Store::write(Store::Key::security, mailcheck::securityWord(account.security));
 }
 
 void savePositionAndSwitches(QDeadlineTimer keyringDeadline)

@@ -8,16 +8,14 @@ namespace mailcheck {
 
 using namespace popstate;
 
-namespace {
-
-// What a state does with a success reply.
-enum class OnSuccess {
-    PassOn,    // go on at once in the next state
-    Send,      // send the row's command
-    ReadCount, // the reply is STAT's
-};
-
-struct Row {
+// One state of the login: what a success reply there leads to.
+struct ConversationRow {
+    // What the state does with a success reply.
+    enum class OnSuccess {
+        PassOn,    // go on at once in the next state
+        Send,      // send the row's command
+        ReadCount, // the reply is STAT's
+    };
     QLatin1String state;
     OnSuccess onSuccess;
     QLatin1String next;
@@ -28,6 +26,11 @@ struct Row {
     // not the server's fault.
     bool refusalIsLogin;
 };
+
+namespace {
+
+using Row = ConversationRow;
+using OnSuccess = Row::OnSuccess;
 
 const Row kRows[] = {
     {kConnect, OnSuccess::PassOn, kUser, nullptr, false, false},
@@ -48,36 +51,127 @@ template <typename Text> const Row *rowFor(const Text& state)
     return nullptr;
 }
 
-Step finish(const QString& result, const QString& detail)
+Step finish(const QString& result, const QString& detail, const QString& hint = QString())
 {
     Step step;
     step.kind = Step::Kind::Finish;
     step.result = result;
     step.detail = detail;
+    step.hint = hint;
     return step;
 }
 
-// "-ERR", or anything else where a reply was awaited.
-Step refused(const Row *row, const QString& reply)
+Step moveTo(Step::Kind kind, const QString& state, const QString& command = QString())
 {
-    const bool login = row && row->refusalIsLogin;
-    if (login && isBusyReply(reply))
-        return finish(QStringLiteral("Server busy"), reply);
-    return finish(login ? QStringLiteral("Login failed") : QStringLiteral("Server error"), reply);
+    Step step;
+    step.kind = kind;
+    step.state = state;
+    step.command = command;
+    return step;
+}
+
+// What came in before a command goes out cannot be its answer.
+Step talkedAhead()
+{
+    return finish(QStringLiteral("Server error"),
+                  Conversation::tr("a reply came before its command was sent"));
+}
+
+bool isStartTlsState(const QString& state)
+{
+    return state == kCapa || state == kCapaList || state == kCapaStls || state == kStls || state == kTls;
+}
+
+// The last line of a multi-line reply: a lone dot.
+bool isListEnd(const QString& line)
+{
+    return line == QLatin1String(".\r\n") || line == QLatin1String(".\n");
+}
+
+// A capability line names STLS when its first word does (RFC 2449: case does not matter).
+bool namesStls(const QString& line)
+{
+    return line.section(QLatin1Char(' '), 0, 0)
+               .trimmed()
+               .compare(QLatin1String("STLS"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
+
+Step Conversation::capabilities(const QString& state, const QString& reply, bool unreadWaiting) const
+{
+    const QString noStarttls = tr("the server offers no STARTTLS");
+    if (state == kCapa) {
+        if (!isSuccessReply(reply))
+            return finish(QStringLiteral("Connection failed"), noStarttls);
+        return moveTo(Step::Kind::Advance, kCapaList);
+    }
+    if (state == kCapaList || state == kCapaStls) {
+        if (!isListEnd(reply))
+            return moveTo(Step::Kind::Advance,
+                          state == kCapaStls || namesStls(reply) ? kCapaStls : kCapaList);
+        if (state == kCapaList)
+            return finish(QStringLiteral("Connection failed"), noStarttls);
+        if (unreadWaiting)
+            return talkedAhead();
+        return moveTo(Step::Kind::Send, kStls, QStringLiteral("stls"));
+    }
+    if (state == kStls) {
+        if (!isSuccessReply(reply))
+            return finish(QStringLiteral("Connection failed"),
+                          tr("the server refused STARTTLS: %1").arg(reply));
+        // Bytes behind the go-ahead came in plain text, yet would be read as if they came over TLS.
+        if (unreadWaiting)
+            return finish(QStringLiteral("Connection failed"), tr("the server sent data before TLS began"));
+        return moveTo(Step::Kind::StartTls, kTls);
+    }
+    // kTls: the server has nothing to say until the handshake is over.
+    return finish(QStringLiteral("Connection failed"), tr("the server sent data before TLS began"));
+}
 
 Step Conversation::next(const QString& state, const QString& reply, bool unreadWaiting) const
 {
     // Once QUIT has gone out the conversation is over; the server's goodbye changes nothing.
     if (state == kQuitSent)
         return {};
+    if (isStartTlsState(state))
+        return capabilities(state, reply, unreadWaiting);
+    // With STARTTLS chosen, the greeting is answered by CAPA: no STLS, no login.
+    if (state == kConnect && m_security == Security::StartTls && isSuccessReply(reply)) {
+        if (unreadWaiting)
+            return talkedAhead();
+        return moveTo(Step::Kind::Send, kCapa, QStringLiteral("capa"));
+    }
     const Row *row = rowFor(state);
     if (!row || !isSuccessReply(reply))
         return refused(row, reply);
     while (row->onSuccess == OnSuccess::PassOn)
         row = rowFor(row->next);
+    return answer(row, reply, unreadWaiting);
+}
+
+Step Conversation::tlsReady(const QString& state, bool unreadWaiting) const
+{
+    if (state != kTls)
+        return {};
+    return answer(rowFor(kUser), QString(), unreadWaiting);
+}
+
+Step Conversation::refused(const Row *row, const QString& reply) const
+{
+    const bool login = row && row->refusalIsLogin;
+    if (login && isBusyReply(reply))
+        return finish(QStringLiteral("Server busy"), reply);
+    if (!login)
+        return finish(QStringLiteral("Server error"), reply);
+    // Many servers take no password in clear text from another host, and say so only as a refusal.
+    const QString hint =
+        m_security == Security::None ? tr("the server may want SSL/TLS or STARTTLS") : QString();
+    return finish(QStringLiteral("Login failed"), reply, hint);
+}
+
+Step Conversation::answer(const Row *row, const QString& reply, bool unreadWaiting) const
+{
     Step step;
     step.state = row->next;
     if (row->onSuccess == OnSuccess::ReadCount) {
@@ -95,7 +189,7 @@ Step Conversation::next(const QString& state, const QString& reply, bool unreadW
     // What came in before the command goes out cannot be its answer: a server that talks ahead
     // would otherwise have PASS sent before USER was answered, or a stale count shown.
     if (unreadWaiting)
-        return finish(QStringLiteral("Server error"), tr("a reply came before its command was sent"));
+        return talkedAhead();
     step.kind = Step::Kind::Send;
     step.command = row->command(m_account);
     return step;

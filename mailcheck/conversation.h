@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mailcheck/security.h"
+
 #include <QCoreApplication>
 #include <QLatin1String>
 #include <QString>
@@ -9,10 +11,15 @@ namespace mailcheck {
 // popState's values, as the product names them.
 namespace popstate {
 inline constexpr QLatin1String kConnect("connect"); // connecting, or the greeting awaited; the resting value
-inline constexpr QLatin1String kUser("user");       // passing: the greeting was taken, USER goes out now
-inline constexpr QLatin1String kPass("pass");       // USER sent, its reply awaited
-inline constexpr QLatin1String kStat("stat");       // PASS sent, its reply awaited
-inline constexpr QLatin1String kAllOK("allOK");     // STAT sent, the count awaited
+inline constexpr QLatin1String kCapa("capa");       // STARTTLS: CAPA sent, its status awaited
+inline constexpr QLatin1String kCapaList("capa list");   // reading CAPA's list, no STLS in it so far
+inline constexpr QLatin1String kCapaStls("capa stls");   // reading CAPA's list, STLS seen
+inline constexpr QLatin1String kStls("stls");            // STLS sent, its reply awaited
+inline constexpr QLatin1String kTls("tls");              // the TLS handshake under way
+inline constexpr QLatin1String kUser("user");            // passing: the greeting was taken, USER goes out now
+inline constexpr QLatin1String kPass("pass");            // USER sent, its reply awaited
+inline constexpr QLatin1String kStat("stat");            // PASS sent, its reply awaited
+inline constexpr QLatin1String kAllOK("allOK");          // STAT sent, the count awaited
 inline constexpr QLatin1String kCountRead("top 1 10");   // passing: the count was just read
 inline constexpr QLatin1String kQuitSent("connectQQQQ"); // QUIT sent: the conversation is over
 } // namespace popstate
@@ -24,12 +31,15 @@ struct Step {
         Send,      // send command, then popState becomes state
         Finish,    // the check ends without a count: result line and detail
         CountRead, // popState becomes state, then the count is shown
+        Advance,   // popState becomes state; nothing goes out
+        StartTls,  // popState becomes state, and the TLS handshake begins on the open connection
     };
     Kind kind = Kind::Ignore;
     QString command; // Send: without its line end
     QString state;   // Send, CountRead
     QString result;  // Finish
-    QString detail;  // Finish: what the tooltip adds to the result line
+    QString detail;  // Finish: what the tooltip adds to the result line, as the server said it
+    QString hint;    // Finish: our own advice after it, if any
     QString count;   // CountRead: decimal digits without leading zeros
 };
 
@@ -39,19 +49,32 @@ struct Account {
     QString password;
 };
 
+struct ConversationRow;
+
 // One POP3 check as a table of states, apart from the window and the socket: the state and one
 // reply line give the next step. A new protocol step is a new state and a row in the table.
 class Conversation {
     Q_DECLARE_TR_FUNCTIONS(Conversation)
 public:
-    explicit Conversation(Account account) : m_account(std::move(account)) {}
+    explicit Conversation(Account account, Security security = Security::None)
+        : m_account(std::move(account)), m_security(security)
+    {
+    }
 
     // The step for a reply that came in state. unreadWaiting: more received bytes wait behind it,
     // which no command may be sent over, since they cannot be that command's answer.
     Step next(const QString& state, const QString& reply, bool unreadWaiting) const;
+    // The step once the TLS handshake that StartTls began has verified the server: the login,
+    // knowing nothing of what the server said before it.
+    Step tlsReady(const QString& state, bool unreadWaiting) const;
 
 private:
+    Step capabilities(const QString& state, const QString& reply, bool unreadWaiting) const;
+    Step refused(const ConversationRow *row, const QString& reply) const;
+    Step answer(const ConversationRow *row, const QString& reply, bool unreadWaiting) const;
+
     Account m_account;
+    Security m_security;
 };
 
 } // namespace mailcheck

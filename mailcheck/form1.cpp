@@ -22,6 +22,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -68,7 +69,7 @@ Form1::Form1()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("アカウント設定"));
-    app::sizeTwips(this, 4335, 1695);
+    app::sizeTwips(this, 4815, 2175);
     dialogs::applyFontsOnFirstShow(this);
     makeFields();
     makeSocketAndTimers();
@@ -80,7 +81,7 @@ Form1::~Form1() = default;
 void Form1::makeFields()
 {
     Label1 = makeLabel(this, "Label1", QStringLiteral("サーバー名"), 120, 120, 1200, 255);
-    Text1 = makeField(this, "Text1", 1350, 120, 2895, 270);
+    Text1 = makeField(this, "Text1", 1350, 120, 3345, 270);
     Label2 = makeLabel(this, "Label2", QStringLiteral("アカウント名"), 120, 480, 1185, 255);
     Text2 = makeField(this, "Text2", 1350, 480, 1575, 270);
     Label3 = makeLabel(this, "Label3", QStringLiteral("パスワード"), 120, 840, 1095, 255);
@@ -91,8 +92,15 @@ void Form1::makeFields()
     Text4 = makeField(this, "Text4", 1350, 1200, 525, 270);
     Label5 = makeLabel(this, "Label5", QStringLiteral("標準(110)"), 1920, 1320, 735, 285);
     Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Command1 = makeButton(this, "Command1", QStringLiteral("OK"), 2700, 1275, 615, 300);
-    Command2 = makeButton(this, "Command2", QStringLiteral("キャンセル"), 3345, 1275, 900, 300);
+    Label6 = makeLabel(this, "Label6", QStringLiteral("接続の保護"), 120, 1680, 1230, 255);
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->addItems({QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS"),
+                      QStringLiteral("暗号化なし（パスワードも平文）")});
+    Combo1->setCurrentIndex(int(mailcheck::Security::None));
+    app::placeTwips(Combo1, 1350, 1650, 3345, 300);
+    Command1 = makeButton(this, "Command1", QStringLiteral("OK"), 3150, 1755, 615, 300);
+    Command2 = makeButton(this, "Command2", QStringLiteral("キャンセル"), 3795, 1755, 900, 300);
 
     // Hidden fields: never shown.
     Text3 = TextBox::hidden(this, QStringLiteral("Text3"));
@@ -121,6 +129,8 @@ void Form1::connectHandlers()
     connect(Winsock1, &Winsock::DataArrival, this, &Form1::Winsock1_DataArrival);
     connect(Winsock1, &Winsock::Error, this, &Form1::Winsock1_Error);
     connect(Winsock1, &Winsock::LineTooLong, this, &Form1::Winsock1_LineTooLong);
+    connect(Winsock1, &Winsock::Encrypted, this, &Form1::Winsock1_Encrypted);
+    connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Activated);
     connect(Timer1, &Timer::tick, this, &Form1::Timer1_Timer);
     connect(Timer2, &Timer::tick, this, &Form1::Timer2_Timer);
     connect(Timer3, &Timer::tick, this, &Form1::Timer3_Timer);
@@ -172,6 +182,30 @@ Password& Form1::password()
     return *m_password;
 }
 
+mailcheck::Security Form1::security() const
+{
+    return m_security;
+}
+
+void Form1::setSecurity(mailcheck::Security security)
+{
+    m_security = security;
+    Combo1->setCurrentIndex(int(security));
+    Label5->setText(QStringLiteral("標準(%1)").arg(mailcheck::standardPort(security)));
+}
+
+void Form1::Combo1_Activated(int index)
+{
+    // The port follows the choice only from one standard port to the other; a port the user typed
+    // stays as it is.
+    const int before = mailcheck::standardPort(m_security);
+    const auto choice = mailcheck::Security(index);
+    const int after = mailcheck::standardPort(choice);
+    if (mailcheck::portFromText(Text4->text()) == before && before != after)
+        Text4->setText(QString::number(after));
+    setSecurity(choice);
+}
+
 void Form1::setChecking(bool on)
 {
     Timer1->setInterval(on ? app::seams::checkIntervalMs() : 0);
@@ -210,8 +244,18 @@ void Form1::Winsock1_DataArrival(qint64)
 {
     Winsock1->GetData(recvData);
     replyHead = recvData.left(4);
-    const mailcheck::Conversation conversation({Text2->text(), Text3->text()});
-    const mailcheck::Step step = conversation.next(popState, recvData, Winsock1->holdsUnreadData());
+    const mailcheck::Conversation conversation({Text2->text(), Text3->text()}, m_checkSecurity);
+    carryOut(conversation.next(popState, recvData, Winsock1->holdsUnreadData()));
+}
+
+void Form1::Winsock1_Encrypted()
+{
+    const mailcheck::Conversation conversation({Text2->text(), Text3->text()}, m_checkSecurity);
+    carryOut(conversation.tlsReady(popState, Winsock1->holdsUnreadData()));
+}
+
+void Form1::carryOut(const mailcheck::Step& step)
+{
     switch (step.kind) {
     case mailcheck::Step::Kind::Ignore:
         return;
@@ -219,8 +263,16 @@ void Form1::Winsock1_DataArrival(qint64)
         Winsock1->SendData(step.command + kCrLf);
         popState = step.state;
         return;
+    case mailcheck::Step::Kind::Advance:
+        popState = step.state;
+        return;
+    case mailcheck::Step::Kind::StartTls:
+        popState = step.state;
+        if (!Winsock1->startTls())
+            endCheck(QStringLiteral("Connection failed"), tr("the server sent data before TLS began"));
+        return;
     case mailcheck::Step::Kind::Finish:
-        endCheck(step.result, step.detail);
+        endCheck(step.result, step.detail, step.hint);
         return;
     case mailcheck::Step::Kind::CountRead:
         popState = step.state;
@@ -318,7 +370,8 @@ void Form1::connectOrSayWhy(const QString& passwordUnknown)
                            QStringLiteral("Please check a account: ") + notifier::detailText(why));
         return;
     }
-    Winsock1->Connect(mailcheck::hostFromText(Text1->text()), *port);
+    m_checkSecurity = m_security;
+    Winsock1->Connect(mailcheck::hostFromText(Text1->text()), *port, m_checkSecurity);
 }
 
 void Form1::stopCheck()
@@ -353,6 +406,7 @@ void Form1::setVisible(bool visible)
             setTabOrder(previous, field->widget());
             previous = field->widget();
         }
+        setTabOrder(previous, Combo1);
     }
     QWidget::setVisible(visible);
 }
@@ -370,7 +424,8 @@ void Form1::showMailCount()
         popState = kConnect;
         Winsock1->Close();
         const QString outcome = notifier::messagesText(mailCount);
-        form2().showResult(QStringLiteral("Not Found e-Mail"), outcome, form4().Colour[1]->text());
+        form2().showResult(QStringLiteral("Not Found e-Mail"), toolTipOutcome(outcome),
+                           form4().Colour[1]->text());
         emit countRead(mailCount);
         emit checkFinished(outcome);
         return;
@@ -386,18 +441,32 @@ void Form1::showMailCount()
     if (!shake)
         m_shakeAgain = false;
     const QString outcome = notifier::messagesText(mailCount);
-    form2().showResult(QStringLiteral("You have ") + mailCount + QStringLiteral(" e-Mail") + kCrLf, outcome);
+    form2().showResult(QStringLiteral("You have ") + mailCount + QStringLiteral(" e-Mail") + kCrLf,
+                       toolTipOutcome(outcome));
     notifier::blink(
         form2(), [](int slot) { return form4().Colour[slot]->text(); }, [this](double s) { WaitSeconds(s); });
     emit checkFinished(outcome);
 }
 
-void Form1::endCheck(const QString& result, const QString& detail)
+void Form1::endCheck(const QString& result, const QString& detail, const QString& hint)
 {
     Winsock1->Close();
     popState = kConnect;
     const QString why = notifier::detailText(detail);
-    form2().showResult(result, why.isEmpty() ? result : result + QStringLiteral(": ") + why,
+    form2().showResult(result,
+                       toolTipOutcome(why.isEmpty() ? result : result + QStringLiteral(": ") + why, hint),
                        form4().Colour[1]->text());
     emit checkFinished(result);
+}
+
+QString Form1::toolTipOutcome(const QString& outcome, const QString& hint) const
+{
+    QStringList notes;
+    if (m_checkSecurity == mailcheck::Security::None)
+        notes << tr("not encrypted");
+    if (!hint.isEmpty())
+        notes << hint;
+    return notes.isEmpty()
+               ? outcome
+               : outcome + QStringLiteral(" (") + notes.join(QStringLiteral("; ")) + QLatin1Char(')');
 }

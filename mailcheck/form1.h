@@ -1,10 +1,16 @@
 #pragma once
 
+#include "mailcheck/security.h"
+
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
 class Password;
+namespace mailcheck {
+struct Step;
+}
+class QComboBox;
 class QLabel;
 class QPushButton;
 class TextBox;
@@ -30,13 +36,15 @@ public:
     QLabel *Label3;
     QLabel *Label4;
     QLabel *Label5;
-    TextBox *Text1; // server
-    TextBox *Text2; // account name
-    TextBox *Text3; // hidden: the plain password in use
-    TextBox *Text4; // port
-    TextBox *Text5; // hidden: notifier top, twips
-    TextBox *Text6; // hidden: notifier left, twips
-    TextBox *Text7; // masked password entry
+    QLabel *Label6;
+    TextBox *Text1;    // server
+    TextBox *Text2;    // account name
+    TextBox *Text3;    // hidden: the plain password in use
+    TextBox *Text4;    // port
+    TextBox *Text5;    // hidden: notifier top, twips
+    TextBox *Text6;    // hidden: notifier left, twips
+    TextBox *Text7;    // masked password entry
+    QComboBox *Combo1; // connection security, in the order of mailcheck::Security
     QPushButton *Command1;
     QPushButton *Command2;
 
@@ -56,12 +64,18 @@ public:
     void Winsock1_DataArrival(qint64 bytesTotal);
     void Winsock1_Error(const QString& description);
     void Winsock1_LineTooLong();
+    void Winsock1_Encrypted();
+    void Combo1_Activated(int index);
     void Timer1_Timer();
     void Timer2_Timer();
     void Timer3_Timer();
 
     // The account's password: fills Text3 from the keyring and decides where the saves put it.
     Password& password();
+
+    // The connection security the window holds, for the next check and the saves.
+    mailcheck::Security security() const;
+    void setSecurity(mailcheck::Security security);
 
     // Starts or stops the check timer: ticks every period from now on, or none until started again.
     void setChecking(bool on);
@@ -106,10 +120,16 @@ private:
     void makeSocketAndTimers();
     void connectHandlers();
     void connectOrSayWhy(const QString& passwordUnknown);
+    void carryOut(const mailcheck::Step& step);
     void showMailCount();
-    void endCheck(const QString& result, const QString& detail);
+    void endCheck(const QString& result, const QString& detail, const QString& hint = QString());
+    // What the tooltip says of a check: the outcome, and that it went in clear text when it did.
+    QString toolTipOutcome(const QString& outcome, const QString& hint = QString()) const;
 
     Password *m_password = nullptr;
+    mailcheck::Security m_security = mailcheck::Security::None;
+    // The security of the check under way, taken when it connected.
+    mailcheck::Security m_checkSecurity = mailcheck::Security::None;
     // The check waiting for the keyring, if any: one at a time; deleting it drops that check.
     QPointer<QObject> m_passwordWait;
     bool m_shaking = false;

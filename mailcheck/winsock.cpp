@@ -43,6 +43,7 @@ QSslConfiguration tlsConfiguration(QString& ignored)
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setCaCertificates(problem.isEmpty() ? system + folderCertificates() : system);
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    configuration.setProtocol(QSsl::TlsV1_2OrLater);
     return configuration;
 }
 
@@ -65,6 +66,7 @@ void Winsock::Close()
     m_framer.clear();
     m_current.clear();
     m_tlsErrors.clear();
+    m_tlsRequired = false;
     if (!m_socket)
         return;
     QTcpSocket *socket = m_socket;
@@ -74,49 +76,69 @@ void Winsock::Close()
     retire(socket);
 }
 
-void Winsock::Connect(const QString& host, int port)
+void Winsock::Connect(const QString& host, int port, mailcheck::Security security)
 {
     Close();
     if (host.isEmpty() || port < 1 || port > 65535)
         return;
-    QTcpSocket *socket = nullptr;
-    if (port == app::seams::implicitTlsPort()) {
-        auto *tls = new QSslSocket(this);
-        QString ignored;
-        tls->setSslConfiguration(tlsConfiguration(ignored));
-        connect(tls, &QSslSocket::sslErrors, this, [this, tls, ignored](const QList<QSslError>& errors) {
-            if (tls != m_socket)
-                return;
-            // Why the user's own certificate did not help comes first: the tooltip keeps a short line.
-            QStringList texts;
-            if (!ignored.isEmpty())
-                texts << ignored;
-            for (const QSslError& error : errors)
-                texts << error.errorString();
-            m_tlsErrors = texts.join(QStringLiteral("; "));
-        });
-        socket = tls;
-    } else {
-        socket = new QTcpSocket(this);
-    }
+    QTcpSocket *socket = makeSocket(security);
     m_socket = socket;
+    m_tlsRequired = security == mailcheck::Security::Ssl;
     socket->setReadBufferSize(kSocketBuffer);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { receive(socket); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { onSocketError(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onSocketError(socket); });
     m_deadline.start(app::seams::conversationTimeoutMs());
-    if (auto *tls = qobject_cast<QSslSocket *>(socket))
-        tls->connectToHostEncrypted(host, quint16(port));
+    if (security == mailcheck::Security::Ssl)
+        static_cast<QSslSocket *>(socket)->connectToHostEncrypted(host, quint16(port));
     else
         socket->connectToHost(host, quint16(port));
+}
+
+QTcpSocket *Winsock::makeSocket(mailcheck::Security security)
+{
+    if (security == mailcheck::Security::None)
+        return new QTcpSocket(this);
+    // A plain QTcpSocket cannot be upgraded later: STARTTLS needs the TLS socket from the start.
+    auto *tls = new QSslSocket(this);
+    QString ignored;
+    tls->setSslConfiguration(tlsConfiguration(ignored));
+    connect(tls, &QSslSocket::sslErrors, this, [this, tls, ignored](const QList<QSslError>& errors) {
+        if (tls != m_socket)
+            return;
+        // Why the user's own certificate did not help comes first: the tooltip keeps a short line.
+        QStringList texts;
+        if (!ignored.isEmpty())
+            texts << ignored;
+        for (const QSslError& error : errors)
+            texts << error.errorString();
+        m_tlsErrors = texts.join(QStringLiteral("; "));
+    });
+    if (security == mailcheck::Security::StartTls)
+        connect(tls, &QSslSocket::encrypted, this, [this, tls] {
+            if (tls == m_socket)
+                emit Encrypted();
+        });
+    return tls;
+}
+
+bool Winsock::startTls()
+{
+    auto *tls = qobject_cast<QSslSocket *>(m_socket.data());
+    if (!tls || m_tlsRequired || tls->state() != QAbstractSocket::ConnectedState || holdsUnreadData())
+        return false;
+    m_tlsRequired = true;
+    tls->startClientEncryption();
+    return true;
 }
 
 bool Winsock::SendData(const QString& text)
 {
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
         return false;
-    // On the TLS port nothing leaves before the server has been verified.
-    if (auto *tls = qobject_cast<QSslSocket *>(m_socket.data()); tls && !tls->isEncrypted())
+    // Once TLS was asked for, nothing leaves before the server has been verified.
+    if (auto *tls = qobject_cast<QSslSocket *>(m_socket.data());
+        m_tlsRequired && !(tls && tls->isEncrypted()))
         return false;
     // ASCII goes out unchanged; anything beyond it as UTF-8, never as a lossy "?".
     if (m_socket->write(text.toUtf8()) < 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mailcheck/pop3.h"
+#include "mailcheck/security.h"
 
 #include <QByteArray>
 #include <QList>
@@ -23,9 +24,13 @@ public:
     // Drops the connection or a connection attempt, whatever its state; nothing on a closed socket.
     // No event follows.
     void Close();
-    // Starts a connection in the background, encrypted from the first byte on the implicit-TLS port.
-    // Failures come back as Error.
-    void Connect(const QString& host, int port);
+    // Starts a connection in the background: encrypted from the first byte with Ssl, plain until
+    // startTls with StartTls, plain throughout with None. Failures come back as Error.
+    void Connect(const QString& host, int port, mailcheck::Security security = mailcheck::Security::None);
+    // StartTls only, once the server agreed to STLS: the handshake begins, with the same checks of
+    // the certificate and host as Ssl. Refused (false) while any received byte is unread, since it
+    // came in plain text. Encrypted follows on success, Error on failure; nothing can be sent between.
+    bool startTls();
     // Queues text for sending; false when there is no connection to send on.
     bool SendData(const QString& text);
     // The line of the latest arrival, emptied by the call.
@@ -47,6 +52,8 @@ signals:
     void Error(const QString& description);
     // The server sent a line longer than the framing keeps.
     void LineTooLong();
+    // The handshake that startTls began is over and the server verified.
+    void Encrypted();
 
 private:
     // While one lives, a socket closed by a handler of its own signal is kept from deletion.
@@ -61,6 +68,7 @@ private:
         Winsock& m_winsock;
     };
 
+    QTcpSocket *makeSocket(mailcheck::Security security);
     void receive(QTcpSocket *socket);
     void take(const QByteArray& bytes);
     void deliverLines();
@@ -73,6 +81,8 @@ private:
     mailcheck::LineFramer m_framer;
     QByteArray m_current;
     QString m_tlsErrors;
+    // Set once TLS was asked for: from then on nothing leaves unencrypted.
+    bool m_tlsRequired = false;
     QTimer m_deadline;
     // Sockets closed while one of their own signals may still be running; deleted once it is over.
     QList<QPointer<QTcpSocket>> m_retired;

@@ -13,6 +13,7 @@
 #include "scramble/encrypt.h"
 #include "support/reset.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,6 +49,8 @@ private slots:
     void okRestartsStoppedChecking();
     void okAppliesColours();
     void okCutsOffACheckUnderWay();
+    void securityChoiceMovesOnlyAStandardPort_data();
+    void securityChoiceMovesOnlyAStandardPort();
     void cancelKeepsTypedTextUnsaved();
     void noCheckWhileTheWindowIsOpen();
     void closeBoxOnlyHides();
@@ -86,7 +89,7 @@ void TestAccount::layout_data()
     QTest::newRow("Label1") << "Label1"
                             << "サーバー名" << QRect(120, 120, 1200, 255);
     QTest::newRow("Text1") << "Text1"
-                           << "" << QRect(1350, 120, 2895, 270);
+                           << "" << QRect(1350, 120, 3345, 270);
     QTest::newRow("Label2") << "Label2"
                             << "アカウント名" << QRect(120, 480, 1185, 255);
     QTest::newRow("Text2") << "Text2"
@@ -101,10 +104,14 @@ void TestAccount::layout_data()
                            << "" << QRect(1350, 1200, 525, 270);
     QTest::newRow("Label5") << "Label5"
                             << "標準(110)" << QRect(1920, 1320, 735, 285);
+    QTest::newRow("Label6") << "Label6"
+                            << "接続の保護" << QRect(120, 1680, 1230, 255);
+    QTest::newRow("Combo1") << "Combo1"
+                            << "" << QRect(1350, 1650, 3345, 300);
     QTest::newRow("Command1") << "Command1"
-                              << "OK" << QRect(2700, 1275, 615, 300);
+                              << "OK" << QRect(3150, 1755, 615, 300);
     QTest::newRow("Command2") << "Command2"
-                              << "キャンセル" << QRect(3345, 1275, 900, 300);
+                              << "キャンセル" << QRect(3795, 1755, 900, 300);
 }
 
 void TestAccount::layout()
@@ -129,7 +136,7 @@ void TestAccount::fieldsAndTabOrder()
 {
     Form1& f1 = form1();
     QCOMPARE(f1.windowTitle(), QStringLiteral("アカウント設定"));
-    QCOMPARE(f1.size(), QSize(app::twipsToPixelsX(4335), app::twipsToPixelsY(1695)));
+    QCOMPARE(f1.size(), QSize(app::twipsToPixelsX(4815), app::twipsToPixelsY(2175)));
     QCOMPARE(f1.Text7->echoMode(), QLineEdit::Password);
     for (TextBox *hidden : {f1.Text3, f1.Text5, f1.Text6})
         QVERIFY(hidden->isHidden());
@@ -144,7 +151,8 @@ void TestAccount::fieldsAndTabOrder()
         w = w->nextInFocusChain();
     } while (w != f1.Command1);
     const QList<QWidget *> expected{f1.Command1,        f1.Command2,        f1.Text1->widget(),
-                                    f1.Text2->widget(), f1.Text7->widget(), f1.Text4->widget()};
+                                    f1.Text2->widget(), f1.Text7->widget(), f1.Text4->widget(),
+                                    f1.Combo1};
     QCOMPARE(order, expected);
 }
 
@@ -164,6 +172,51 @@ void TestAccount::okWithEmptyEntryKeepsPassword()
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
                 .match(form2().Label2->text())
                 .hasMatch());
+}
+
+void TestAccount::securityChoiceMovesOnlyAStandardPort_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("portAfter");
+    QTest::addColumn<QString>("standard");
+    using S = mailcheck::Security;
+    QTest::newRow("none to SSL/TLS on 110") << int(S::None) << "110" << int(S::Ssl) << "995"
+                                            << "標準(995)";
+    QTest::newRow("SSL/TLS to STARTTLS on 995") << int(S::Ssl) << "995" << int(S::StartTls) << "110"
+                                                << "標準(110)";
+    QTest::newRow("SSL/TLS to none on 995") << int(S::Ssl) << "995" << int(S::None) << "110"
+                                            << "標準(110)";
+    QTest::newRow("STARTTLS to none keeps 110") << int(S::StartTls) << "110" << int(S::None) << "110"
+                                                << "標準(110)";
+    QTest::newRow("typed port stays") << int(S::None) << "9995" << int(S::Ssl) << "9995"
+                                      << "標準(995)";
+    QTest::newRow("995 is no standard for STARTTLS") << int(S::StartTls) << "995" << int(S::Ssl) << "995"
+                                                     << "標準(995)";
+    QTest::newRow("empty port stays empty") << int(S::None) << "" << int(S::Ssl) << ""
+                                            << "標準(995)";
+}
+
+void TestAccount::securityChoiceMovesOnlyAStandardPort()
+{
+    QFETCH(int, from);
+    QFETCH(QString, port);
+    QFETCH(int, to);
+    QFETCH(QString, portAfter);
+    QFETCH(QString, standard);
+    fillAccount();
+    Form1& f1 = form1();
+    f1.setSecurity(mailcheck::Security(from));
+    f1.Text4->setText(port);
+    f1.show();
+    f1.Combo1->setCurrentIndex(to);
+    emit f1.Combo1->activated(to);
+    QCOMPARE(f1.Text4->text(), portAfter);
+    QCOMPARE(f1.Label5->text(), standard);
+    f1.Command1->click();
+    QCOMPARE(Store::read(Store::Key::security), mailcheck::securityWord(mailcheck::Security(to)));
+    QCOMPARE(Store::read(Store::Key::port), portAfter);
 }
 
 void TestAccount::okWithTypedEntryReplacesPassword()

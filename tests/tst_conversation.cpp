@@ -15,9 +15,14 @@ QString described(const Step& step)
     case Step::Kind::Send:
         return QStringLiteral("send ") + step.command + QStringLiteral(" -> ") + step.state;
     case Step::Kind::Finish:
-        return step.result + QStringLiteral(": ") + step.detail;
+        return step.result + QStringLiteral(": ") + step.detail +
+               (step.hint.isEmpty() ? QString() : QStringLiteral(" / ") + step.hint);
     case Step::Kind::CountRead:
         return QStringLiteral("count ") + step.count + QStringLiteral(" -> ") + step.state;
+    case Step::Kind::Advance:
+        return QStringLiteral("-> ") + step.state;
+    case Step::Kind::StartTls:
+        return QStringLiteral("start TLS -> ") + step.state;
     }
     return {};
 }
@@ -30,6 +35,8 @@ class TestConversation : public QObject {
 private slots:
     void steps_data();
     void steps();
+    void startTls_data();
+    void startTls();
 };
 
 void TestConversation::steps_data()
@@ -57,11 +64,13 @@ void TestConversation::steps_data()
 
     // A refusal at each step: the account's fault only for USER and PASS.
     row("-ERR greeting", "connect", "-ERR busy\r\n", "Server error: -ERR busy\r\n");
-    row("-ERR to USER", "pass", "-ERR no such user\r\n", "Login failed: -ERR no such user\r\n");
-    row("-ERR to PASS", "stat", "-ERR [AUTH] no\r\n", "Login failed: -ERR [AUTH] no\r\n");
+    // In clear text a refusal may be the server's wish for TLS.
+    const QString hint = QStringLiteral("\r\n / the server may want SSL/TLS or STARTTLS");
+    row("-ERR to USER", "pass", "-ERR no such user\r\n", "Login failed: -ERR no such user" + hint);
+    row("-ERR to PASS", "stat", "-ERR [AUTH] no\r\n", "Login failed: -ERR [AUTH] no" + hint);
     row("-ERR to STAT", "allOK", "-ERR locked\r\n", "Server error: -ERR locked\r\n");
     row("garbage greeting", "connect", "HELLO\r\n", "Server error: HELLO\r\n");
-    row("glued +OK to USER", "pass", "+OKAY\r\n", "Login failed: +OKAY\r\n");
+    row("glued +OK to USER", "pass", "+OKAY\r\n", "Login failed: +OKAY" + hint);
     row("reply before start-up", "", "+OK\r\n", "Server error: +OK\r\n");
 
     // Passing refusals.
@@ -69,7 +78,7 @@ void TestConversation::steps_data()
     row("login delay on USER", "pass", "-ERR [LOGIN-DELAY] x\r\n", "Server busy: -ERR [LOGIN-DELAY] x\r\n");
     row("temporary fault on PASS", "stat", "-ERR [SYS/TEMP] x\r\n", "Server busy: -ERR [SYS/TEMP] x\r\n");
     row("temporary fault on USER", "pass", "-ERR [SYS/TEMP] x\r\n", "Server busy: -ERR [SYS/TEMP] x\r\n");
-    row("permanent fault on PASS", "stat", "-ERR [SYS/PERM] x\r\n", "Login failed: -ERR [SYS/PERM] x\r\n");
+    row("permanent fault on PASS", "stat", "-ERR [SYS/PERM] x\r\n", "Login failed: -ERR [SYS/PERM] x" + hint);
     row("busy greeting is the server's", "connect", "-ERR [SYS/TEMP] x\r\n",
         "Server error: -ERR [SYS/TEMP] x\r\n");
     row("busy STAT is the server's", "allOK", "-ERR [IN-USE] x\r\n", "Server error: -ERR [IN-USE] x\r\n");
@@ -110,6 +119,66 @@ void TestConversation::steps()
     QFETCH(QString, step);
     const mailcheck::Conversation conversation({name, password});
     QCOMPARE(described(conversation.next(state, reply, unreadWaiting)), step);
+}
+
+// The STARTTLS path, from the greeting to the login over TLS. The reply "<tls>" stands for the end of
+// a good handshake. In no row does anything secret go out before it.
+void TestConversation::startTls_data()
+{
+    QTest::addColumn<int>("security");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("unreadWaiting");
+    QTest::addColumn<QString>("step");
+    auto row = [](const char *title, const char *state, const QString& reply, const QString& step,
+                  bool unread = false, mailcheck::Security security = mailcheck::Security::StartTls) {
+        QTest::newRow(title) << int(security) << QString::fromLatin1(state) << reply << unread << step;
+    };
+    const QString noStls = QStringLiteral("Connection failed: the server offers no STARTTLS");
+    const QString early = QStringLiteral("Connection failed: the server sent data before TLS began");
+
+    row("greeting asks for capabilities", "connect", "+OK ready\r\n", "send capa -> capa");
+    row("capability list begins", "capa", "+OK\r\n", "-> capa list");
+    row("a capability other than STLS", "capa list", "USER\r\n", "-> capa list");
+    row("STLS among them", "capa list", "STLS\r\n", "-> capa stls");
+    row("STLS in lower case", "capa list", "stls\r\n", "-> capa stls");
+    row("a word that only starts with STLS", "capa list", "STLSX\r\n", "-> capa list");
+    row("STLS stays seen", "capa stls", "SASL PLAIN\r\n", "-> capa stls");
+    row("list end with STLS", "capa stls", ".\r\n", "send stls -> stls");
+    row("list end without STLS", "capa list", ".\r\n", noStls);
+    row("CAPA refused", "capa", "-ERR unknown command\r\n", noStls);
+    row("STLS refused", "stls", "-ERR not now\r\n",
+        "Connection failed: the server refused STARTTLS: -ERR not now\r\n");
+    row("go-ahead", "stls", "+OK Begin TLS\r\n", "start TLS -> tls");
+    row("plain text behind the go-ahead", "stls", "+OK Begin TLS\r\n", early, true);
+    row("a line during the handshake", "tls", "+OK 1 2\r\n", early);
+    row("list end with more behind it", "capa stls", ".\r\n",
+        "Server error: a reply came before its command was sent", true);
+    row("handshake done: the login", "tls", "<tls>", "send user alice -> pass");
+    row("handshake done with data waiting", "tls", "<tls>",
+        "Server error: a reply came before its command was sent", true);
+    row("handshake in another state", "pass", "<tls>", "ignore");
+    // Over TLS a refusal carries no advice about TLS.
+    row("refusal after STARTTLS", "stat", "-ERR [AUTH] no\r\n", "Login failed: -ERR [AUTH] no\r\n");
+    row("refusal over SSL/TLS", "stat", "-ERR [AUTH] no\r\n", "Login failed: -ERR [AUTH] no\r\n", false,
+        mailcheck::Security::Ssl);
+    // The other choices log in straight after the greeting, as before.
+    row("SSL/TLS greeting", "connect", "+OK\r\n", "send user alice -> pass", false, mailcheck::Security::Ssl);
+    row("plain greeting", "connect", "+OK\r\n", "send user alice -> pass", false, mailcheck::Security::None);
+}
+
+void TestConversation::startTls()
+{
+    QFETCH(int, security);
+    QFETCH(QString, state);
+    QFETCH(QString, reply);
+    QFETCH(bool, unreadWaiting);
+    QFETCH(QString, step);
+    const mailcheck::Conversation conversation({QStringLiteral("alice"), QStringLiteral("s3cret")},
+                                               mailcheck::Security(security));
+    const Step got = reply == QLatin1String("<tls>") ? conversation.tlsReady(state, unreadWaiting)
+                                                     : conversation.next(state, reply, unreadWaiting);
+    QCOMPARE(described(got), step);
 }
 
 QTEST_GUILESS_MAIN(TestConversation)

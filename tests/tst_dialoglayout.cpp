@@ -9,6 +9,7 @@
 #include "support/reset.h"
 
 #include <QFile>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -219,6 +220,22 @@ void TestDialogLayout::textsFit()
         QVERIFY2(metrics.horizontalAdvance(button->text()) + margin + frame <= button->width(),
                  qPrintable(what));
         QVERIFY2(metrics.height() + frame <= button->height(), qPrintable(what));
+        ++checked;
+    }
+    // Every entry of a choice, as the closed box shows it.
+    for (QComboBox *box : w->findChildren<QComboBox *>()) {
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        option.editable = false;
+        option.frame = true;
+        const QRect shown =
+            box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+        const QFontMetrics metrics(box->font());
+        for (int i = 0; i < box->count(); ++i) {
+            const QString what = box->objectName() + QLatin1Char(' ') + box->itemText(i);
+            QVERIFY2(metrics.horizontalAdvance(box->itemText(i)) <= shown.width(), qPrintable(what));
+        }
+        QVERIFY2(metrics.height() <= shown.height(), qPrintable(box->objectName()));
         ++checked;
     }
     for (QLineEdit *edit : w->findChildren<QLineEdit *>()) {

@@ -237,7 +237,7 @@ void TestMailCheck::fullConversation()
     QCOMPARE(server.received, QByteArray("user alice\r\npass s3cret\r\nstat\r\nquit\r\n"));
     QCOMPARE(popState, QStringLiteral("connectQQQQ"));
     QCOMPARE(app::backColour(form2().Label3), colour(3));
-    QVERIFY(form2().toolTip().endsWith(QStringLiteral(" 2 messages")));
+    QVERIFY(form2().toolTip().endsWith(QStringLiteral(" 2 messages (not encrypted)")));
 
     // A password beyond ASCII goes out as UTF-8, not as question marks.
     FakeServer utf8;
@@ -537,7 +537,7 @@ void TestMailCheck::arrivalsAfterQuitChangeNothing()
 void TestMailCheck::tlsPortSendsNothingWithoutTrust()
 {
     FakeServer server;
-    qputenv("VURK_TEST_TLS_PORT", QByteArray::number(server.port()));
+    f1().setSecurity(mailcheck::Security::Ssl);
     QCOMPARE(runCheck(&server), QStringLiteral("Connection failed"));
     QVERIFY(!server.received.contains("user"));
     QVERIFY(!server.received.contains("s3cret"));

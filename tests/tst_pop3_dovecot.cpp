@@ -166,7 +166,7 @@ void TestPop3Dovecot::wrongPasswordIsLoginFailed()
 
 void TestPop3Dovecot::implicitTlsWithTrustedCertificate()
 {
-    qputenv("VURK_TEST_TLS_PORT", m_tlsPort.toLatin1());
+    form1().setSecurity(mailcheck::Security::Ssl);
     QVERIFY(QDir().mkpath(Store::certsFolder()));
     QVERIFY(QFile::copy(m_tmp.filePath(QStringLiteral("tls/cert.pem")),
                         Store::certsFolder() + QStringLiteral("/my-server.pem")));
@@ -180,7 +180,7 @@ void TestPop3Dovecot::implicitTlsWithTrustedCertificate()
 
 void TestPop3Dovecot::untrustedCertificateSendsNothing()
 {
-    qputenv("VURK_TEST_TLS_PORT", m_tlsPort.toLatin1());
+    form1().setSecurity(mailcheck::Security::Ssl);
     form1().Text4->setText(m_tlsPort);
     const qsizetype logBefore = serverLog(QStringLiteral("tls")).size();
     QCOMPARE(runCheck(), QStringLiteral("Connection failed"));
@@ -222,7 +222,7 @@ void TestPop3Dovecot::certsFolderTrustedOnlyWhilePrivate()
     QFETCH(QString, why);
     if (otherOwner && ::geteuid() != 0)
         QSKIP("only root can give the folder to another user");
-    qputenv("VURK_TEST_TLS_PORT", m_tlsPort.toLatin1());
+    form1().setSecurity(mailcheck::Security::Ssl);
     QVERIFY(QDir().mkpath(Store::certsFolder()));
     QVERIFY(QFile::copy(m_tmp.filePath(QStringLiteral("tls/cert.pem")),
                         Store::certsFolder() + QStringLiteral("/my-server.pem")));

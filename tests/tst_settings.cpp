@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSettings>
 #include <QtTest>
 #include <sys/stat.h>
 
@@ -107,6 +108,52 @@ private slots:
         QVERIFY(form3().mnufont->isChecked());
         QVERIFY(!form3().shindou->isChecked());
         QVERIFY(form3().checknotify->isChecked());
+    }
+
+    // A file from before the choice keeps what the port meant; both saves write the choice out.
+    void securityKey_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("stored"); // "-": no key at all
+        QTest::addColumn<int>("read");
+        QTest::addColumn<QString>("saved");
+        using S = mailcheck::Security;
+        QTest::newRow("no key, port 995") << "995"
+                                          << "-" << int(S::Ssl) << "ssl";
+        QTest::newRow("no key, port 110") << "110"
+                                          << "-" << int(S::None) << "none";
+        QTest::newRow("no key, other port") << "9995"
+                                            << "-" << int(S::None) << "none";
+        QTest::newRow("empty key, port 995") << "995"
+                                             << "" << int(S::Ssl) << "ssl";
+        QTest::newRow("starttls") << "110"
+                                  << "starttls" << int(S::StartTls) << "starttls";
+        QTest::newRow("ssl on another port") << "9995"
+                                             << "ssl" << int(S::Ssl) << "ssl";
+        QTest::newRow("none on 995") << "995"
+                                     << "none" << int(S::None) << "none";
+        QTest::newRow("written by hand in capitals") << "110"
+                                                     << " StartTLS " << int(S::StartTls) << "starttls";
+        QTest::newRow("unknown word is never plain") << "110"
+                                                     << "tls" << int(S::Ssl) << "ssl";
+    }
+
+    void securityKey()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, stored);
+        QFETCH(int, read);
+        QFETCH(QString, saved);
+        QSettings file(Store::filePath(), QSettings::IniFormat);
+        file.setValue(Store::Key::path(Store::Key::port), port);
+        if (stored != QLatin1String("-"))
+            file.setValue(Store::Key::path(Store::Key::security), stored);
+        file.sync();
+        restart();
+        QCOMPARE(int(form1().security()), read);
+        Module1::SaveSettingsOnExit();
+        QCOMPARE(Store::read(Store::Key::security), saved);
+        QCOMPARE(Store::read(Store::Key::port), port);
     }
 
     void hiddenPositionFields()
