@@ -67,6 +67,7 @@ int run(int argc, char *argv[])
     if (QString failure; !sessionBus.answered(&failure)) {
         tell(failure + QStringLiteral(
                            ": starting without it (no accessibility, nor input method or theme through it)"));
+        fonts.join(); // fontconfig reads the environment that is about to change
         quiet.emplace();
     }
     QApplication application(argc, argv);
