@@ -155,6 +155,7 @@ expect "locked: the password stays in the file" "$SCRAMBLED" -
 e2e_silent_socket "$E2E_TMP/silent_session"
 silent="DBUS_SESSION_BUS_ADDRESS=unix:path=$E2E_TMP/silent_session"
 hostile_settings "$D" "$HOSTILE_PORT"
+sed -i '/^shindou=/d' "$FILE" # the exit save writes it back
 n=$(logins)
 : >"$D/status"
 hostile_notifier "$D" "$silent" VURK_TEST_CHECK_INTERVAL_MS=2000 VURK_TEST_KEYRING_WAIT_MS=3000
@@ -165,6 +166,7 @@ hostile_menu_opens
 result 1 | grep -q '^Not Found e-Mail' || e2e_fail "silent bus: the check said $(result 1)"
 [ "$(logins)" -gt "$n" ] || e2e_fail "silent bus: the password from the file was not sent"
 end_session
+grep -q '^shindou=' "$FILE" || e2e_fail "silent bus: no exit save: $(cat "$FILE")"
 expect "silent session bus: the file's password checks and stays" "$SCRAMBLED" -
 
 sed -i 's/^pass=.*/pass=/' "$FILE"
