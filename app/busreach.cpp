@@ -1,9 +1,11 @@
 #include "app/busreach.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDBusError>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPointer>
 #include <cerrno>
 #include <cstring>
@@ -145,6 +147,73 @@ void reachBus(QDBusConnection::BusType type, QObject *receiver, BusReady ready,
             },
             Qt::QueuedConnection);
     }).detach();
+}
+
+SessionBusProbe::SessionBusProbe(int answerMs)
+    : m_thread([this, answerMs] {
+          const QString address = busAddress(QDBusConnection::SessionBus);
+          m_answered = busAnswers(address, answerMs, &m_failure);
+      })
+{
+}
+
+bool SessionBusProbe::answered(QString *failure)
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    *failure = m_failure;
+    return m_answered;
+}
+
+namespace {
+
+// A bus address that fails at once: nothing can listen on a device node.
+constexpr char kNoBus[] = "unix:path=/dev/null";
+
+struct Quiet {
+    const char *name;
+    const char *value;            // set to this while quiet when the user has not set it; nullptr: unset
+    QByteArrayList onlyFrom = {}; // unset only from these values (empty: from any)
+};
+
+const Quiet kQuiet[] = {
+    {"AT_SPI_BUS_ADDRESS", kNoBus}, // Qt's bridge and GTK's take it instead of asking the session bus
+    {"NO_AT_BRIDGE", "1"},          // GTK leaves its bridge unloaded
+    {"IBUS_USE_PORTAL", nullptr},   // IBus is then reached on its own bus, not through the portal
+    {"QT_IM_MODULE", nullptr, {"fcitx", "fcitx5"}}, // Fcitx lives on the session bus
+    {"QT_QPA_PLATFORMTHEME", nullptr, {"xdgdesktopportal", "flatpak", "snap"}},
+};
+
+} // namespace
+
+QuietSessionBus::QuietSessionBus()
+{
+    for (const Quiet& quiet : kQuiet) {
+        const bool set = qEnvironmentVariableIsSet(quiet.name);
+        const QByteArray was = qgetenv(quiet.name);
+        if (quiet.value && !set)
+            qputenv(quiet.name, quiet.value);
+        else if (!quiet.value && set && (quiet.onlyFrom.isEmpty() || quiet.onlyFrom.contains(was)))
+            qunsetenv(quiet.name);
+        else
+            continue;
+        m_changed.append({quiet.name, set ? std::optional(was) : std::nullopt});
+    }
+}
+
+void QuietSessionBus::end()
+{
+    if (m_changed.isEmpty())
+        return;
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        QAccessible::isActive();
+    for (const auto& [name, was] : std::as_const(m_changed)) {
+        if (was)
+            qputenv(name.constData(), *was);
+        else
+            qunsetenv(name.constData());
+    }
+    m_changed.clear();
 }
 
 } // namespace app

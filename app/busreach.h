@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
+#include <thread>
 
 class QObject;
 
@@ -29,5 +32,38 @@ QString busAddress(QDBusConnection::BusType type);
 // Whether something listens at address and answers a first authentication line within answerMs.
 // Only unix: addresses are probed; any other is taken as answering. failure says why not.
 bool busAnswers(const QString& address, int answerMs, QString *failure);
+
+// Asks the session bus for a sign of life on a thread of its own, from construction on, so that
+// start-up knows before Qt reaches for the bus whether it may. answered() waits for the answer,
+// which comes within answerMs; failure then says why there was none.
+class SessionBusProbe {
+public:
+    explicit SessionBusProbe(int answerMs);
+    bool answered(QString *failure);
+
+private:
+    bool m_answered = true;
+    QString m_failure;
+    std::jthread m_thread;
+};
+
+// Keeps Qt's own users of the session bus off one that did not answer, for Qt's first use of a bus
+// waits for it for good: the accessibility bridges (Qt's AT-SPI and GTK's, in a GTK platform theme)
+// ask it for their bus at the first widget, the IBus portal, Fcitx and the portal platform theme as
+// the application starts. While it lives, the environment turns them away (Qt falls back to its
+// own input and theme); end() builds Qt's bridge (it reads the environment then) and puts back
+// what the user had, so the programs started later (the mail program) get the user's own.
+class QuietSessionBus {
+public:
+    QuietSessionBus();
+    ~QuietSessionBus() { end(); }
+    QuietSessionBus(const QuietSessionBus&) = delete;
+    QuietSessionBus& operator=(const QuietSessionBus&) = delete;
+    void end();
+
+private:
+    // Each variable changed, with what it was (nullopt: unset).
+    QList<std::pair<QByteArray, std::optional<QByteArray>>> m_changed;
+};
 
 } // namespace app

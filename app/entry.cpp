@@ -1,6 +1,8 @@
 #include "app/entry.h"
 
+#include "app/busreach.h"
 #include "app/fontwarmup.h"
+#include "app/log.h"
 #include "app/module1.h"
 #include "app/sessionend.h"
 #include "app/testseams.h"
@@ -10,6 +12,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace app {
 
@@ -46,6 +49,9 @@ void preferX11()
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+// A session bus at start-up answers within this or is taken as frozen for the start.
+constexpr int kSessionBusStartMs = 1000;
+
 } // namespace
 
 int run(int argc, char *argv[])
@@ -55,8 +61,17 @@ int run(int argc, char *argv[])
         return exitCode;
     preferX11();
     seams::announceActiveKnobs();
+    SessionBusProbe sessionBus(kSessionBusStartMs);
     FontWarmUp fonts;
+    std::optional<QuietSessionBus> quiet;
+    if (QString failure; !sessionBus.answered(&failure)) {
+        tell(failure + QStringLiteral(
+                           ": starting without it (no accessibility, nor input method or theme through it)"));
+        fonts.join(); // fontconfig reads the environment that is about to change
+        quiet.emplace();
+    }
     QApplication application(argc, argv);
+    quiet.reset();
     QApplication::setApplicationName(QStringLiteral("vurk_mailchecker"));
     QApplication::setApplicationVersion(QStringLiteral(VURK_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);

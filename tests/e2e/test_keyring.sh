@@ -148,3 +148,35 @@ if xdotool search --onlyvisible --name "^$PROMPT\$" >/dev/null 2>&1; then
     e2e_fail "locked: the exit save asked for the keyring's password"
 fi
 expect "locked: the password stays in the file" "$SCRAMBLED" -
+
+# A session bus that takes the connection and never answers: the notifier still shows, ticks, opens
+# its menu and checks; a password only the keyring could give is told as unanswered, and the exit
+# save ends in time. Qt's own users of the bus are kept off it, as its standard error says.
+e2e_silent_socket "$E2E_TMP/silent_session"
+silent="DBUS_SESSION_BUS_ADDRESS=unix:path=$E2E_TMP/silent_session"
+hostile_settings "$D" "$HOSTILE_PORT"
+sed -i '/^shindou=/d' "$FILE" # the exit save writes it back
+n=$(logins)
+: >"$D/status"
+hostile_notifier "$D" "$silent" VURK_TEST_CHECK_INTERVAL_MS=2000 VURK_TEST_KEYRING_WAIT_MS=3000
+grep -q 'silent_session did not answer within' "$D/notifier.out" ||
+    e2e_fail "silent bus: not told: $(cat "$D/notifier.out")"
+hostile_clock_ticks
+hostile_menu_opens
+result 1 | grep -q '^Not Found e-Mail' || e2e_fail "silent bus: the check said $(result 1)"
+[ "$(logins)" -gt "$n" ] || e2e_fail "silent bus: the password from the file was not sent"
+end_session
+grep -q '^shindou=' "$FILE" || e2e_fail "silent bus: no exit save: $(cat "$FILE")"
+expect "silent session bus: the file's password checks and stays" "$SCRAMBLED" -
+
+sed -i 's/^pass=.*/pass=/' "$FILE"
+n=$(logins)
+: >"$D/status"
+hostile_notifier "$D" "$silent" VURK_TEST_CHECK_INTERVAL_MS=2000 VURK_TEST_KEYRING_WAIT_MS=3000
+hostile_menu_opens
+line=$(result 1 10)
+[ "$line" = "Please check a account | Please check a account: the keyring did not answer" ] ||
+    e2e_fail "silent bus, password in the keyring: the check said '$line'"
+[ "$(logins)" = "$n" ] || e2e_fail "silent bus: a password went out"
+end_session
+expect "silent session bus: nothing to send, the exit save ends in time" "" -
