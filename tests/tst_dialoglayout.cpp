@@ -8,8 +8,8 @@
 #include "notifier/form2.h"
 #include "support/reset.h"
 
-#include <QFile>
 #include <QComboBox>
+#include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
