@@ -5,14 +5,18 @@
 
 HOSTILE_PY="$VURK_SOURCE_DIR/tests/support/hostile_pop3.py"
 
-# A self-signed certificate for 127.0.0.1 in $E2E_TMP/tls (made once).
+# A self-signed certificate for 127.0.0.1 in $E2E_TMP/tls (made once), and one for another host that
+# the notifier trusts as well (wrongcert.pem): only its name is wrong.
 hostile_cert() {
     local d="$E2E_TMP/tls"
-    [ -f "$d/cert.pem" ] && return 0
+    [ -f "$d/wrongcert.pem" ] && return 0
     mkdir -p "$d"
     openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 \
         -addext subjectAltName=IP:127.0.0.1 -keyout "$d/key.pem" -out "$d/cert.pem" >/dev/null 2>&1 ||
         e2e_fail "openssl could not make a certificate"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=other.invalid \
+        -addext subjectAltName=DNS:other.invalid -keyout "$d/wrongkey.pem" -out "$d/wrongcert.pem" \
+        >/dev/null 2>&1 || e2e_fail "openssl could not make a certificate"
 }
 
 # Starts the server in $1 (a fresh folder) with the remaining arguments; sets HOSTILE_PORT.
@@ -27,13 +31,16 @@ hostile_server() {
     HOSTILE_PORT=$(cat "$dir/port")
 }
 
-# Writes the notifier's settings into $1/config for the account on 127.0.0.1:$2.
+# Writes the notifier's settings into $1/config for the account on 127.0.0.1:$2, with the connection
+# security $HOSTILE_SECURITY when that is set.
 hostile_settings() {
     local dir=$1 port=$2
     mkdir -p "$dir/config/vurk_mailchecker"
     # The password "hi" in its stored form.
     printf '[setting]\nserver=127.0.0.1\nuser=vurk\npass=LnqxK|\nport=%s\ntop=1500\nleft=3000\nfront=False\nshindou=False\ncheckbeep=False\n' \
         "$port" >"$dir/config/vurk_mailchecker/vurk_mailchecker.ini"
+    [ -z "${HOSTILE_SECURITY:-}" ] ||
+        echo "security=$HOSTILE_SECURITY" >>"$dir/config/vurk_mailchecker/vurk_mailchecker.ini"
     chmod 600 "$dir/config/vurk_mailchecker/vurk_mailchecker.ini"
 }
 
@@ -128,7 +135,7 @@ hostile_scenario() {
     hostile_server "$dir" --plan "$good,$bad,$good" "${server_args[@]}"
     hostile_settings "$dir" "$HOSTILE_PORT"
     [ -f "$E2E_TMP/tls/cert.pem" ] && mkdir -p "$dir/config/vurk_mailchecker/certs" &&
-        cp "$E2E_TMP/tls/cert.pem" "$dir/config/vurk_mailchecker/certs/"
+        cp "$E2E_TMP/tls/"*cert.pem "$dir/config/vurk_mailchecker/certs/"
     local envs=(VURK_TEST_CHECK_INTERVAL_MS=4000 VURK_TEST_CONVERSATION_TIMEOUT_MS=2500)
     for v in "${notifier_env[@]}"; do envs+=("${v//@PORT@/$HOSTILE_PORT}"); done
     hostile_notifier "$dir" "${envs[@]}"

@@ -25,6 +25,16 @@ Behaviours:
   inuse       "-ERR [IN-USE]" to PASS: the mailbox is open in another session
   systemp     "-ERR [SYS/TEMP]" to PASS: a passing fault of the server
   latestat[:N] a proper conversation whose STAT reply (N messages) comes 5 s late
+STARTTLS behaviours (CAPA first; all need --cert and --key):
+  goodstls[:N] CAPA lists STLS, STLS starts TLS, then a proper conversation inside it
+  nostls       CAPA lists no STLS
+  stlsrefused  CAPA lists STLS, "-ERR" to STLS
+  stlsdrop     CAPA lists STLS, the connection closes on STLS
+  stlsinject   "+OK Begin TLS" and a forged STAT answer in one segment, then TLS
+  stlsbadshake "+OK" to STLS, then plain text where the handshake belongs
+  stlswrongcert the handshake with a certificate for another host (--wrong-cert, --wrong-key)
+After any failure each of them keeps answering "+OK" in plain text, so a client that went on
+regardless would be seen sending its commands.
 """
 import argparse
 import os
@@ -95,8 +105,9 @@ class Conn:
                 return
 
 
-def conversation(c, count, fail_pass=None, stat_delay=0):
-    c.send(b"+OK hostile test server ready\r\n")
+def conversation(c, count, fail_pass=None, stat_delay=0, greet=True):
+    if greet:
+        c.send(b"+OK hostile test server ready\r\n")
     while True:
         line = c.readline()
         if line is None:
@@ -112,6 +123,60 @@ def conversation(c, count, fail_pass=None, stat_delay=0):
             return "quit"
         else:
             c.send(b"+OK\r\n")
+
+
+def wrap_tls(c, cert, key):
+    """The server's side of a handshake; False when it failed."""
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    try:
+        c.sock.settimeout(max(0.1, c.deadline - time.monotonic()))
+        c.sock = context.wrap_socket(c.sock, server_side=True)
+        c.sock.settimeout(1.0)
+    except (ssl.SSLError, OSError):
+        return False
+    return True
+
+
+def plain_yes(c):
+    """Says "+OK" to whatever still comes, so that nothing a client sends goes unseen."""
+    while True:
+        line = c.readline()
+        if line is None:
+            return "client closed"
+        c.send(b"+OK\r\n")
+
+
+def starttls(c, name, count):
+    c.send(b"+OK hostile STARTTLS server ready\r\n")
+    line = c.readline()
+    if line is None or line.lower() != "capa":
+        return plain_yes(c)
+    c.send(b"+OK\r\nTOP\r\nUSER\r\n" + (b"" if name == "nostls" else b"STLS\r\n") + b".\r\n")
+    line = c.readline()
+    if line is None:
+        return "client closed"
+    if name == "nostls" or line.lower() != "stls":
+        c.send(b"+OK\r\n")
+        return plain_yes(c)
+    if name == "stlsrefused":
+        c.send(b"-ERR not now\r\n")
+        return plain_yes(c)
+    if name == "stlsdrop":
+        return "closed on STLS"
+    if name == "stlsinject":
+        c.send(b"+OK Begin TLS\r\n+OK 1 2\r\n")
+    elif name == "stlsbadshake":
+        c.send(b"+OK Begin TLS\r\n")
+        time.sleep(0.3)
+        c.send(b"+OK this is not a handshake\r\n")
+        return plain_yes(c)
+    else:
+        c.send(b"+OK Begin TLS\r\n")
+    wrong = name == "stlswrongcert"
+    if not wrap_tls(c, c.args.wrong_cert if wrong else c.args.cert, c.args.wrong_key if wrong else c.args.key):
+        return "no handshake"
+    return conversation(c, count, greet=False)
 
 
 def until_stat(c):
@@ -189,15 +254,11 @@ def behave(c, behaviour):
         c.send(b"+OK plain text where TLS belongs\r\n")
         c.wait_close()
         return "client closed"
+    if name in ("goodstls", "nostls", "stlsrefused", "stlsdrop", "stlsinject", "stlsbadshake", "stlswrongcert"):
+        return starttls(c, name, count)
     if name in ("tlsserver", "goodtls"):
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(c.args.cert, c.args.key)
-        try:
-            c.sock.settimeout(max(0.1, c.deadline - time.monotonic()))
-            c.sock = context.wrap_socket(c.sock, server_side=True)
-            c.sock.settimeout(1.0)
-        except (ssl.SSLError, OSError) as e:
-            return "no handshake (%s)" % e.__class__.__name__
+        if not wrap_tls(c, c.args.cert, c.args.key):
+            return "no handshake"
         if name == "tlsserver":
             c.wait_close()
             return "client closed"
@@ -227,6 +288,8 @@ def main():
     p.add_argument("--log", required=True)
     p.add_argument("--cert")
     p.add_argument("--key")
+    p.add_argument("--wrong-cert")
+    p.add_argument("--wrong-key")
     p.add_argument("--lifetime", type=float, default=600)
     p.add_argument("--conn-lifetime", type=float, default=60)
     args = p.parse_args()
