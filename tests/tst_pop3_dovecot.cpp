@@ -38,9 +38,11 @@ private slots:
     void untrustedCertificateSendsNothing();
     void certsFolderTrustedOnlyWhilePrivate_data();
     void certsFolderTrustedOnlyWhilePrivate();
+    void securityAgainstAServerThatWantsStarttls_data();
+    void securityAgainstAServerThatWantsStarttls();
 
 private:
-    QString startServer(const QString& name, int messages, bool tls);
+    QString startServer(const QString& name, int messages, const QString& option = QString());
     void stopServer(const QString& name);
     QByteArray serverLog(const QString& name) const;
     QString runCheck();
@@ -49,14 +51,15 @@ private:
     QTemporaryDir m_tmp{QStringLiteral("/tmp/vurk-dovecot-XXXXXX")};
     QString m_plainPort;
     QString m_tlsPort;
+    QString m_starttlsPort;
 };
 
-QString TestPop3Dovecot::startServer(const QString& name, int messages, bool tls)
+QString TestPop3Dovecot::startServer(const QString& name, int messages, const QString& option)
 {
     QProcess process;
     QStringList args{QStringLiteral("start"), m_tmp.filePath(name), QString::number(messages)};
-    if (tls)
-        args << QStringLiteral("--tls");
+    if (!option.isEmpty())
+        args << option;
     process.start(m_script, args);
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -94,16 +97,19 @@ void TestPop3Dovecot::initTestCase()
     // Dovecot's mail process may run as another user, who must be able to reach the folders.
     QFile::setPermissions(m_tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                             QFile::ExeGroup | QFile::ExeOther);
-    m_plainPort = startServer(QStringLiteral("plain"), 3, false);
+    m_plainPort = startServer(QStringLiteral("plain"), 3);
     QVERIFY2(!m_plainPort.isEmpty(), "the plain Dovecot did not start");
-    m_tlsPort = startServer(QStringLiteral("tls"), 5, true);
+    m_tlsPort = startServer(QStringLiteral("tls"), 5, QStringLiteral("--tls"));
     QVERIFY2(!m_tlsPort.isEmpty(), "the TLS Dovecot did not start");
+    m_starttlsPort = startServer(QStringLiteral("starttls"), 4, QStringLiteral("--starttls"));
+    QVERIFY2(!m_starttlsPort.isEmpty(), "the STARTTLS Dovecot did not start");
 }
 
 void TestPop3Dovecot::cleanupTestCase()
 {
     stopServer(QStringLiteral("plain"));
     stopServer(QStringLiteral("tls"));
+    stopServer(QStringLiteral("starttls"));
 }
 
 void TestPop3Dovecot::init()
@@ -243,6 +249,50 @@ void TestPop3Dovecot::certsFolderTrustedOnlyWhilePrivate()
     QCOMPARE(result, QStringLiteral("Connection failed"));
     QVERIFY2(tip.contains(QStringLiteral("Connection failed: ") + why), qPrintable(tip));
     QVERIFY2(tip.contains(QStringLiteral("certificate"), Qt::CaseInsensitive), qPrintable(tip));
+}
+
+void TestPop3Dovecot::securityAgainstAServerThatWantsStarttls_data()
+{
+    QTest::addColumn<int>("security");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<QString>("tip");
+    QTest::addColumn<bool>("loggedIn");
+    using S = mailcheck::Security;
+    QTest::newRow("STARTTLS") << int(S::StartTls) << "4 messages"
+                              << "4 messages" << true;
+    QTest::newRow("none: refused, with the hint")
+        << int(S::None) << "Login failed"
+        << "Plaintext authentication disallowed on non-secure (SSL/TLS) connections. (not encrypted; the "
+           "server may want SSL/TLS or STARTTLS)"
+        << false;
+    QTest::newRow("SSL/TLS on the plain port") << int(S::Ssl) << "Connection failed"
+                                               << "Connection failed: " << false;
+}
+
+// The server listens on 127.0.0.2 and is reached from 127.0.0.1, so it takes no password in clear.
+void TestPop3Dovecot::securityAgainstAServerThatWantsStarttls()
+{
+    QFETCH(int, security);
+    QFETCH(QString, result);
+    QFETCH(QString, tip);
+    QFETCH(bool, loggedIn);
+    QVERIFY(QDir().mkpath(Store::certsFolder()));
+    QVERIFY(QFile::copy(m_tmp.filePath(QStringLiteral("starttls/cert.pem")),
+                        Store::certsFolder() + QStringLiteral("/my-server.pem")));
+    form1().Text1->setText(QStringLiteral("127.0.0.2"));
+    form1().Text4->setText(m_starttlsPort);
+    form1().setSecurity(mailcheck::Security(security));
+    const qsizetype logBefore = serverLog(QStringLiteral("starttls")).size();
+    QCOMPARE(runCheck(), result);
+    QVERIFY2(form2().toolTip().contains(tip), qPrintable(form2().toolTip()));
+    const QByteArray login = "Login: user=<vurk>, method=PLAIN, rip=127.0.0.1, lip=127.0.0.2";
+    if (loggedIn) {
+        QTRY_VERIFY_WITH_TIMEOUT(serverLog(QStringLiteral("starttls")).mid(logBefore).contains(login), 10000);
+        QVERIFY(serverLog(QStringLiteral("starttls")).mid(logBefore).contains(", TLS, session="));
+    } else {
+        QTest::qWait(300);
+        QVERIFY(!serverLog(QStringLiteral("starttls")).mid(logBefore).contains(login));
+    }
 }
 
 QTEST_MAIN(TestPop3Dovecot)

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # A private Dovecot POP3 server for tests and benchmarks, all under one folder, on a free loopback port.
 #
-#   dovecot.sh start DIR N_MESSAGES [--tls]   prints the port once the server accepts connections
-#   dovecot.sh stop DIR                       stops it (bounded) and leaves DIR for inspection
+#   dovecot.sh start DIR N_MESSAGES [--tls|--starttls]   prints the port once the server accepts
+#                                                       connections
+#   dovecot.sh stop DIR                                  stops it (bounded) and leaves DIR for inspection
 #
 # The account is "vurk" with the password "secret". With --tls the port speaks implicit TLS (POP3S)
-# with a self-signed certificate for 127.0.0.1 and localhost, kept in DIR/cert.pem.
+# with a self-signed certificate for 127.0.0.1, 127.0.0.2 and localhost, kept in DIR/cert.pem. With
+# --starttls the server listens on 127.0.0.2 only, offers STLS on its plain port and refuses a login
+# before it: a client from 127.0.0.1 is not one dovecot would trust as local.
 # The server's log is DIR/dovecot.log. Everything runs as the calling user.
 set -euo pipefail
 
@@ -41,7 +44,7 @@ make_cert() {
     local dir=$1
     [ -f "$dir/cert.pem" ] && [ -f "$dir/key.pem" ] && return 0
     openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=127.0.0.1" \
-        -addext "subjectAltName=IP:127.0.0.1,DNS:localhost" \
+        -addext "subjectAltName=IP:127.0.0.1,IP:127.0.0.2,DNS:localhost" \
         -addext "basicConstraints=critical,CA:TRUE" \
         -keyout "$dir/key.pem" -out "$dir/cert.pem" >/dev/null 2>&1 || fail "openssl could not make a certificate"
     chmod 600 "$dir/key.pem"
@@ -59,13 +62,17 @@ write_config() {
         echo "info_log_path = $dir/dovecot.log"
         echo "debug_log_path = $dir/dovecot.log"
         echo "protocols = pop3"
-        echo "listen = 127.0.0.1"
+        echo "listen = $(listen_address "$tls")"
         echo "default_internal_user = $user"
         echo "default_internal_group = $group"
         echo "default_login_user = $LOGIN_USER"
         echo "first_valid_uid = 0"
         echo "first_valid_gid = 0"
-        echo "disable_plaintext_auth = no"
+        if [ "$tls" = 2 ]; then
+            echo "disable_plaintext_auth = yes"
+        else
+            echo "disable_plaintext_auth = no"
+        fi
         echo "auth_mechanisms = plain"
         echo "auth_verbose = yes"
         echo "mail_location = maildir:$dir/home/%u/Maildir"
@@ -106,8 +113,9 @@ write_config() {
         echo "service auth {"
         echo "  user = $user"
         echo "}"
-        if [ "$tls" = 1 ]; then
+        if [ "$tls" != 0 ]; then
             echo "ssl = yes"
+            echo "ssl_min_protocol = TLSv1.2"
             echo "ssl_cert = <$dir/cert.pem"
             echo "ssl_key = <$dir/key.pem"
         else
@@ -116,10 +124,15 @@ write_config() {
     } >"$dir/dovecot.conf"
 }
 
+# --starttls listens on 127.0.0.2, the others on 127.0.0.1.
+listen_address() {
+    if [ "$1" = 2 ]; then echo 127.0.0.2; else echo 127.0.0.1; fi
+}
+
 wait_listening() {
-    local port=$1 bound=$2 i
+    local port=$1 bound=$2 address=$3 i
     for ((i = 0; i < bound * 10; i++)); do
-        if python3 -c "import socket,sys; s=socket.create_connection(('127.0.0.1', $port), 1); s.close()" 2>/dev/null; then
+        if python3 -c "import socket,sys; s=socket.create_connection(('$address', $port), 1); s.close()" 2>/dev/null; then
             return 0
         fi
         sleep 0.1
@@ -147,7 +160,12 @@ choose_users() {
 
 start() {
     local dir=$1 count=$2 tls=0 port attempt
-    [ "${3:-}" = "--tls" ] && tls=1
+    case "${3:-}" in
+    --tls) tls=1 ;;
+    --starttls) tls=2 ;;
+    "") ;;
+    *) fail "unknown option ${3}" ;;
+    esac
     [[ "$count" =~ ^[0-9]+$ ]] || fail "N_MESSAGES must be a whole number"
     mkdir -p "$dir"
     dir=$(cd "$dir" && pwd)
@@ -158,11 +176,11 @@ start() {
     rm -rf "$dir/home/vurk/Maildir"
     make_maildir "$dir/home/vurk/Maildir" "$count"
     [ "$(id -u)" -eq 0 ] && chown -R "$MAIL_UID:$MAIL_GID" "$dir/home"
-    [ "$tls" = 1 ] && make_cert "$dir"
+    [ "$tls" != 0 ] && make_cert "$dir"
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
         write_config "$dir" "$port" "$tls"
-        if "$DOVECOT" -c "$dir/dovecot.conf" >>"$dir/start.log" 2>&1 && wait_listening "$port" 10; then
+        if "$DOVECOT" -c "$dir/dovecot.conf" >>"$dir/start.log" 2>&1 && wait_listening "$port" 10 "$(listen_address "$tls")"; then
             echo "$port" >"$dir/port"
             echo "$port"
             return 0
@@ -189,7 +207,7 @@ stop() {
 
 case "${1:-}" in
 start)
-    [ $# -ge 3 ] || fail "usage: dovecot.sh start DIR N_MESSAGES [--tls]"
+    [ $# -ge 3 ] || fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls]"
     start "$2" "$3" "${4:-}"
     ;;
 stop)
@@ -197,6 +215,6 @@ stop)
     stop "$2"
     ;;
 *)
-    fail "usage: dovecot.sh start DIR N_MESSAGES [--tls] | stop DIR"
+    fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls] | stop DIR"
     ;;
 esac
