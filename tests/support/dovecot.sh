@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # A private Dovecot POP3 server for tests and benchmarks, all under one folder, on a free loopback port.
 #
-#   dovecot.sh start DIR N_MESSAGES [--tls]   prints the port once the server accepts connections
+#   dovecot.sh start DIR N_MESSAGES [--tls] [--oauth2 TOKENINFO_URL]
+#                                             prints the port once the server accepts connections
 #   dovecot.sh stop DIR                       stops it (bounded) and leaves DIR for inspection
 #
 # The account is "vurk" with the password "secret". With --tls the port speaks implicit TLS (POP3S)
-# with a self-signed certificate for 127.0.0.1 and localhost, kept in DIR/cert.pem.
+# with a self-signed certificate for 127.0.0.1 and localhost, kept in DIR/cert.pem. With --oauth2 it
+# also takes SASL XOAUTH2 and OAUTHBEARER, asking TOKENINFO_URL with the token appended
+# (support/tokeninfo.py: http://127.0.0.1:PORT/tokeninfo?access_token=) for the user's "email";
+# "vurk" and "vurk@any.domain" share the one mailbox.
 # The server's log is DIR/dovecot.log. Everything runs as the calling user.
 set -euo pipefail
 
@@ -48,7 +52,7 @@ make_cert() {
 }
 
 write_config() {
-    local dir=$1 port=$2 tls=$3 user group
+    local dir=$1 port=$2 tls=$3 oauth2=$4 user group
     user=$(id -un)
     group=$(id -gn)
     {
@@ -66,9 +70,18 @@ write_config() {
         echo "first_valid_uid = 0"
         echo "first_valid_gid = 0"
         echo "disable_plaintext_auth = no"
-        echo "auth_mechanisms = plain"
+        if [ -n "$oauth2" ]; then
+            echo "auth_mechanisms = plain xoauth2 oauthbearer"
+            echo "passdb {"
+            echo "  driver = oauth2"
+            echo "  mechanisms = xoauth2 oauthbearer"
+            echo "  args = $dir/oauth2.conf.ext"
+            echo "}"
+        else
+            echo "auth_mechanisms = plain"
+        fi
         echo "auth_verbose = yes"
-        echo "mail_location = maildir:$dir/home/%u/Maildir"
+        echo "mail_location = maildir:$dir/home/%n/Maildir"
         echo "pop3_uidl_format = %08Xu%08Xv"
         echo "passdb {"
         echo "  driver = passwd-file"
@@ -76,7 +89,7 @@ write_config() {
         echo "}"
         echo "userdb {"
         echo "  driver = static"
-        echo "  args = uid=$MAIL_UID gid=$MAIL_GID home=$dir/home/%u"
+        echo "  args = uid=$MAIL_UID gid=$MAIL_GID home=$dir/home/%n"
         echo "}"
         echo "service pop3-login {"
         [ "$(id -u)" -eq 0 ] || echo "  chroot ="
@@ -114,6 +127,8 @@ write_config() {
             echo "ssl = no"
         fi
     } >"$dir/dovecot.conf"
+    [ -z "$oauth2" ] || printf 'tokeninfo_url = %s\nintrospection_mode = get\nusername_attribute = email\n' \
+        "$oauth2" >"$dir/oauth2.conf.ext"
 }
 
 wait_listening() {
@@ -146,8 +161,20 @@ choose_users() {
 }
 
 start() {
-    local dir=$1 count=$2 tls=0 port attempt
-    [ "${3:-}" = "--tls" ] && tls=1
+    local dir=$1 count=$2 tls=0 oauth2="" port attempt
+    shift 2
+    while [ $# -gt 0 ]; do
+        case $1 in
+        --tls) tls=1 ;;
+        --oauth2)
+            [ $# -ge 2 ] || fail "--oauth2 needs the token information URL"
+            oauth2=$2
+            shift
+            ;;
+        *) fail "unknown option '$1'" ;;
+        esac
+        shift
+    done
     [[ "$count" =~ ^[0-9]+$ ]] || fail "N_MESSAGES must be a whole number"
     mkdir -p "$dir"
     dir=$(cd "$dir" && pwd)
@@ -161,7 +188,7 @@ start() {
     [ "$tls" = 1 ] && make_cert "$dir"
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
-        write_config "$dir" "$port" "$tls"
+        write_config "$dir" "$port" "$tls" "$oauth2"
         if "$DOVECOT" -c "$dir/dovecot.conf" >>"$dir/start.log" 2>&1 && wait_listening "$port" 10; then
             echo "$port" >"$dir/port"
             echo "$port"
@@ -189,14 +216,15 @@ stop() {
 
 case "${1:-}" in
 start)
-    [ $# -ge 3 ] || fail "usage: dovecot.sh start DIR N_MESSAGES [--tls]"
-    start "$2" "$3" "${4:-}"
+    [ $# -ge 3 ] || fail "usage: dovecot.sh start DIR N_MESSAGES [--tls] [--oauth2 TOKENINFO_URL]"
+    shift
+    start "$@"
     ;;
 stop)
     [ $# -ge 2 ] || fail "usage: dovecot.sh stop DIR"
     stop "$2"
     ;;
 *)
-    fail "usage: dovecot.sh start DIR N_MESSAGES [--tls] | stop DIR"
+    fail "usage: dovecot.sh start DIR N_MESSAGES [--tls] [--oauth2 TOKENINFO_URL] | stop DIR"
     ;;
 esac
