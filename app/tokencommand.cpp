@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <csignal>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace app {
@@ -87,8 +88,12 @@ void TokenCommand::start(const QString& commandLine)
     m_process->setProgram(command.words.takeFirst());
     m_process->setArguments(command.words);
     m_process->setStandardInputFile(QProcess::nullDevice());
-    // A group of its own, so that a helper's own children go with it when it is stopped.
-    m_process->setChildProcessModifier([] { ::setpgid(0, 0); });
+    // A group of its own, so that a helper's own children go with it when it is stopped; and it
+    // goes with the program even when the program is killed.
+    m_process->setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
     connect(m_process, &QProcess::readyReadStandardOutput, this, &TokenCommand::readOutput);
     connect(m_process, &QProcess::readyReadStandardError, this, &TokenCommand::readErrors);
     connect(m_process, &QProcess::finished, this,
@@ -172,10 +177,10 @@ void TokenCommand::release()
     if (process->processId() > 0)
         ::kill(-pid_t(process->processId()), SIGKILL);
     process->kill();
-    // Killed, it is gone at once; reaped, it can go without QProcess waiting in its destructor.
+    // Killed, it is gone at once. Never deleted here: this may run inside one of its own signals.
     process->setParent(nullptr);
     if (process->waitForFinished(1000))
-        delete process;
+        process->deleteLater();
     else
         connect(process, &QProcess::finished, process, &QObject::deleteLater);
 }
