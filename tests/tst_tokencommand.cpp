@@ -103,9 +103,6 @@ void TestTokenCommand::answer_data()
     QTest::newRow("unbalanced quote") << "helper 'taro"
                                       << ""
                                       << "the token command line: ";
-    QTest::newRow("empty") << "  "
-                           << ""
-                           << "the token command line: ";
 }
 
 void TestTokenCommand::answer()
