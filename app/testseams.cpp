@@ -9,8 +9,13 @@ namespace app::seams {
 
 namespace {
 
-constexpr const char *kKnobs[] = {"VURK_TEST_CHECK_INTERVAL_MS", "VURK_TEST_CONVERSATION_TIMEOUT_MS",
-                                  "VURK_TEST_TLS_PORT", "VURK_TEST_STATUS_FILE", "VURK_TEST_KEYRING_WAIT_MS"};
+constexpr const char *kKnobs[] = {"VURK_TEST_CHECK_INTERVAL_MS",
+                                  "VURK_TEST_CONVERSATION_TIMEOUT_MS",
+                                  "VURK_TEST_TLS_PORT",
+                                  "VURK_TEST_STATUS_FILE",
+                                  "VURK_TEST_KEYRING_WAIT_MS",
+                                  "VURK_TEST_TOKEN_COMMAND_MS",
+                                  "VURK_TEST_ONLINE_ACCOUNTS_WAIT_MS"};
 
 // The variable's value when it is a whole number above zero, else the shipped value.
 int positive(const char *name, int shipped)
@@ -47,6 +52,16 @@ QByteArray statusFile()
 int keyringWaitMs()
 {
     return positive(kKnobs[4], 10000);
+}
+
+int tokenCommandMs()
+{
+    return positive(kKnobs[5], 10000);
+}
+
+int onlineAccountsWaitMs()
+{
+    return positive(kKnobs[6], 5000);
 }
 
 QStringList activeKnobs()

@@ -13,6 +13,8 @@
 //   VURK_TEST_STATUS_FILE              a file that every result line is appended to (none)
 //   VURK_TEST_KEYRING_WAIT_MS          how long a check and the account window's OK wait for the
 //                                      keyring (10000)
+//   VURK_TEST_TOKEN_COMMAND_MS         how long the token command may run (10000)
+//   VURK_TEST_ONLINE_ACCOUNTS_WAIT_MS  how long each call to GNOME Online Accounts may take (5000)
 namespace app::seams {
 
 int checkIntervalMs();
@@ -20,6 +22,8 @@ int conversationTimeoutMs();
 int implicitTlsPort();
 QByteArray statusFile();
 int keyringWaitMs();
+int tokenCommandMs();
+int onlineAccountsWaitMs();
 
 // The knobs set in this process's environment, by name.
 QStringList activeKnobs();

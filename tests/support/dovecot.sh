@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # A private Dovecot POP3 server for tests and benchmarks, all under one folder, on a free loopback port.
 #
-#   dovecot.sh start DIR N_MESSAGES [--tls|--starttls]   prints the port once the server accepts
-#                                                       connections
-#   dovecot.sh stop DIR                                  stops it (bounded) and leaves DIR for inspection
+#   dovecot.sh start DIR N_MESSAGES [--tls|--starttls] [--oauth2 TOKENINFO_URL]
+#                                             prints the port once the server accepts connections
+#   dovecot.sh stop DIR                       stops it (bounded) and leaves DIR for inspection
 #
 # The account is "vurk" with the password "secret". With --tls the port speaks implicit TLS (POP3S)
 # with a self-signed certificate for 127.0.0.1, 127.0.0.2 and localhost, kept in DIR/cert.pem. With
 # --starttls the server listens on 127.0.0.2 only, offers STLS on its plain port and refuses a login
-# before it: a client from 127.0.0.1 is not one dovecot would trust as local.
+# before it: a client from 127.0.0.1 is not one dovecot would trust as local. With --oauth2 it
+# also takes SASL XOAUTH2 and OAUTHBEARER, asking TOKENINFO_URL with the token appended
+# (support/tokeninfo.py: http://127.0.0.1:PORT/tokeninfo?access_token=) for the user's "email";
+# "vurk" and "vurk@any.domain" share the one mailbox.
 # The server's log is DIR/dovecot.log. Everything runs as the calling user.
 set -euo pipefail
 
@@ -51,7 +54,7 @@ make_cert() {
 }
 
 write_config() {
-    local dir=$1 port=$2 tls=$3 user group
+    local dir=$1 port=$2 tls=$3 oauth2=$4 user group
     user=$(id -un)
     group=$(id -gn)
     {
@@ -73,9 +76,18 @@ write_config() {
         else
             echo "disable_plaintext_auth = no"
         fi
-        echo "auth_mechanisms = plain"
+        if [ -n "$oauth2" ]; then
+            echo "auth_mechanisms = plain xoauth2 oauthbearer"
+            echo "passdb {"
+            echo "  driver = oauth2"
+            echo "  mechanisms = xoauth2 oauthbearer"
+            echo "  args = $dir/oauth2.conf.ext"
+            echo "}"
+        else
+            echo "auth_mechanisms = plain"
+        fi
         echo "auth_verbose = yes"
-        echo "mail_location = maildir:$dir/home/%u/Maildir"
+        echo "mail_location = maildir:$dir/home/%n/Maildir"
         echo "pop3_uidl_format = %08Xu%08Xv"
         echo "passdb {"
         echo "  driver = passwd-file"
@@ -83,7 +95,7 @@ write_config() {
         echo "}"
         echo "userdb {"
         echo "  driver = static"
-        echo "  args = uid=$MAIL_UID gid=$MAIL_GID home=$dir/home/%u"
+        echo "  args = uid=$MAIL_UID gid=$MAIL_GID home=$dir/home/%n"
         echo "}"
         echo "service pop3-login {"
         [ "$(id -u)" -eq 0 ] || echo "  chroot ="
@@ -122,6 +134,8 @@ write_config() {
             echo "ssl = no"
         fi
     } >"$dir/dovecot.conf"
+    [ -z "$oauth2" ] || printf 'tokeninfo_url = %s\nintrospection_mode = get\nusername_attribute = email\n' \
+        "$oauth2" >"$dir/oauth2.conf.ext"
 }
 
 # --starttls listens on 127.0.0.2, the others on 127.0.0.1.
@@ -159,13 +173,21 @@ choose_users() {
 }
 
 start() {
-    local dir=$1 count=$2 tls=0 port attempt
-    case "${3:-}" in
-    --tls) tls=1 ;;
-    --starttls) tls=2 ;;
-    "") ;;
-    *) fail "unknown option ${3}" ;;
-    esac
+    local dir=$1 count=$2 tls=0 oauth2="" port attempt
+    shift 2
+    while [ $# -gt 0 ]; do
+        case $1 in
+        --tls) tls=1 ;;
+        --starttls) tls=2 ;;
+        --oauth2)
+            [ $# -ge 2 ] || fail "--oauth2 needs the token information URL"
+            oauth2=$2
+            shift
+            ;;
+        *) fail "unknown option '$1'" ;;
+        esac
+        shift
+    done
     [[ "$count" =~ ^[0-9]+$ ]] || fail "N_MESSAGES must be a whole number"
     mkdir -p "$dir"
     dir=$(cd "$dir" && pwd)
@@ -179,7 +201,7 @@ start() {
     [ "$tls" != 0 ] && make_cert "$dir"
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
-        write_config "$dir" "$port" "$tls"
+        write_config "$dir" "$port" "$tls" "$oauth2"
         if "$DOVECOT" -c "$dir/dovecot.conf" >>"$dir/start.log" 2>&1 && wait_listening "$port" 10 "$(listen_address "$tls")"; then
             echo "$port" >"$dir/port"
             echo "$port"
@@ -207,14 +229,15 @@ stop() {
 
 case "${1:-}" in
 start)
-    [ $# -ge 3 ] || fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls]"
-    start "$2" "$3" "${4:-}"
+    [ $# -ge 3 ] || fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls] [--oauth2 TOKENINFO_URL]"
+    shift
+    start "$@"
     ;;
 stop)
     [ $# -ge 2 ] || fail "usage: dovecot.sh stop DIR"
     stop "$2"
     ;;
 *)
-    fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls] | stop DIR"
+    fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls] [--oauth2 TOKENINFO_URL] | stop DIR"
     ;;
 esac
