@@ -45,12 +45,25 @@ void checkFraming(FuzzedDataProvider& input)
 // One connection as the account window runs it: the socket's framing, popState, and what went out.
 class Check {
 public:
-    explicit Check(const mailcheck::Account& account) : m_conversation(account), m_account(account) {}
+    Check(const mailcheck::Account& account, mailcheck::Security security)
+        : m_conversation(account, security), m_account(account),
+          m_startTls(security == mailcheck::Security::StartTls)
+    {
+    }
 
     void tick()
     {
         m_state = kConnect;
         close();
+    }
+
+    // The handshake that StartTls began is over and the server verified.
+    void handshakeDone()
+    {
+        if (m_state != kTls)
+            return;
+        m_encrypted = true;
+        carryOut(m_conversation.tlsReady(m_state, unread()), unread());
     }
 
     void socketError()
@@ -75,16 +88,19 @@ public:
 
     void requireResting() const
     {
-        static const QStringList resting = {kConnect, kPass, kStat, kAllOK, kQuitSent};
+        static const QStringList resting = {kConnect, kCapa, kCapaList, kCapaStls, kStls,
+                                            kTls,     kPass, kStat,     kAllOK,    kQuitSent};
         FUZZ_REQUIRE(resting.contains(m_state), "state \"%s\"", qPrintable(m_state));
     }
 
 private:
-    void answer(const QString& reply)
+    bool unread() const { return m_framer.hasLine() || m_framer.pendingBytes() > 0; }
+
+    void answer(const QString& reply) { carryOut(m_conversation.next(m_state, reply, unread()), unread()); }
+
+    void carryOut(const mailcheck::Step& step, bool unread)
     {
-        const bool unread = m_framer.hasLine() || m_framer.pendingBytes() > 0;
         const QString before = m_state;
-        const mailcheck::Step step = m_conversation.next(m_state, reply, unread);
         switch (step.kind) {
         case Kind::Ignore:
             FUZZ_REQUIRE(before == kQuitSent, "reply ignored in state \"%s\"", qPrintable(before));
@@ -97,8 +113,16 @@ private:
             close();
             finished(step.result);
             return;
+        case Kind::Advance:
+            m_state = step.state;
+            return;
+        case Kind::StartTls:
+            FUZZ_REQUIRE(m_startTls && before == kStls && !unread, "TLS started in state \"%s\"",
+                         qPrintable(before));
+            m_state = step.state;
+            return;
         case Kind::CountRead:
-            FUZZ_REQUIRE(m_sent == 3, "a count read after %d commands", m_sent);
+            FUZZ_REQUIRE(m_sent == expected().size(), "a count read after %d commands", m_sent);
             FUZZ_REQUIRE(countPattern().match(step.count).hasMatch(), "count \"%s\"", qPrintable(step.count));
             m_state = step.state;
             if (step.count == QLatin1String("0")) {
@@ -111,15 +135,26 @@ private:
         }
     }
 
-    // USER, PASS and STAT, each once, in that order, and never over a reply not yet read.
+    QStringList expected() const
+    {
+        QStringList commands{QStringLiteral("user ") + m_account.name,
+                             QStringLiteral("pass ") + m_account.password, QStringLiteral("stat")};
+        if (m_startTls)
+            commands.prepend({QStringLiteral("capa"), QStringLiteral("stls")});
+        return commands;
+    }
+
+    // (CAPA and STLS,) USER, PASS and STAT, each once, in that order, never over a reply not yet
+    // read, and with STARTTLS nothing after STLS before the handshake is over.
     void sent(const QString& command, bool unread)
     {
         FUZZ_REQUIRE(!unread, "\"%s\" sent with a reply still unread", qPrintable(command));
         FUZZ_REQUIRE(!mailcheck::containsLineBreak(command), "a line break in \"%s\"", qPrintable(command));
-        const QString expected[] = {QStringLiteral("user ") + m_account.name,
-                                    QStringLiteral("pass ") + m_account.password, QStringLiteral("stat")};
-        FUZZ_REQUIRE(m_sent < 3 && command == expected[m_sent], "\"%s\" after %d commands",
+        const QStringList commands = expected();
+        FUZZ_REQUIRE(m_sent < commands.size() && command == commands[m_sent], "\"%s\" after %d commands",
                      qPrintable(command), m_sent);
+        FUZZ_REQUIRE(!m_startTls || m_sent < 2 || m_encrypted, "\"%s\" sent in clear text",
+                     qPrintable(command));
         ++m_sent;
     }
 
@@ -136,6 +171,7 @@ private:
     {
         m_framer.clear();
         m_sent = 0;
+        m_encrypted = false;
     }
 
     static const QRegularExpression& countPattern()
@@ -147,8 +183,10 @@ private:
     const mailcheck::Conversation m_conversation;
     const mailcheck::Account m_account;
     mailcheck::LineFramer m_framer;
+    const bool m_startTls;
     QString m_state = kConnect;
     int m_sent = 0;
+    bool m_encrypted = false;
 };
 
 void checkConversation(FuzzedDataProvider& input)
@@ -160,7 +198,8 @@ void checkConversation(FuzzedDataProvider& input)
         account.password =
             QString::fromLatin1(QByteArray::fromStdString(input.ConsumeRandomLengthString(16)));
     }
-    Check check(account);
+    const auto security = mailcheck::Security(input.ConsumeIntegralInRange(0, 2));
+    Check check(account, security);
     for (int step = 0; step < 64 && input.remaining_bytes() > 0; ++step) {
         switch (input.ConsumeIntegralInRange(0, 9)) {
         case 0:
@@ -168,6 +207,9 @@ void checkConversation(FuzzedDataProvider& input)
             break;
         case 1:
             check.socketError();
+            break;
+        case 2:
+            check.handshakeDone();
             break;
         default:
             check.receive(QByteArray::fromStdString(
