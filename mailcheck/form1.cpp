@@ -69,7 +69,7 @@ Form1::Form1()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("アカウント設定"));
-    app::sizeTwips(this, 4815, 2175);
+    app::sizeTwips(this, 4815, 2490);
     dialogs::applyFontsOnFirstShow(this);
     makeFields();
     makeSocketAndTimers();
@@ -99,8 +99,8 @@ void Form1::makeFields()
                       QStringLiteral("暗号化なし（パスワードも平文）")});
     Combo1->setCurrentIndex(int(mailcheck::Security::None));
     app::placeTwips(Combo1, 1350, 1650, 3345, 300);
-    Command1 = makeButton(this, "Command1", QStringLiteral("OK"), 3150, 1755, 615, 300);
-    Command2 = makeButton(this, "Command2", QStringLiteral("キャンセル"), 3795, 1755, 900, 300);
+    Command1 = makeButton(this, "Command1", QStringLiteral("OK"), 3150, 2070, 615, 300);
+    Command2 = makeButton(this, "Command2", QStringLiteral("キャンセル"), 3795, 2070, 900, 300);
 
     // Hidden fields: never shown.
     Text3 = TextBox::hidden(this, QStringLiteral("Text3"));

@@ -109,9 +109,9 @@ void TestAccount::layout_data()
     QTest::newRow("Combo1") << "Combo1"
                             << "" << QRect(1350, 1650, 3345, 300);
     QTest::newRow("Command1") << "Command1"
-                              << "OK" << QRect(3150, 1755, 615, 300);
+                              << "OK" << QRect(3150, 2070, 615, 300);
     QTest::newRow("Command2") << "Command2"
-                              << "キャンセル" << QRect(3795, 1755, 900, 300);
+                              << "キャンセル" << QRect(3795, 2070, 900, 300);
 }
 
 void TestAccount::layout()
@@ -136,7 +136,7 @@ void TestAccount::fieldsAndTabOrder()
 {
     Form1& f1 = form1();
     QCOMPARE(f1.windowTitle(), QStringLiteral("アカウント設定"));
-    QCOMPARE(f1.size(), QSize(app::twipsToPixelsX(4815), app::twipsToPixelsY(2175)));
+    QCOMPARE(f1.size(), QSize(app::twipsToPixelsX(4815), app::twipsToPixelsY(2490)));
     QCOMPARE(f1.Text7->echoMode(), QLineEdit::Password);
     for (TextBox *hidden : {f1.Text3, f1.Text5, f1.Text6})
         QVERIFY(hidden->isHidden());
