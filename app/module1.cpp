@@ -82,6 +82,8 @@ void readAccountAndPosition(const Store::Reader& stored)
     DecodePasswordField();
     f1.Text4->setText(stored.read(Store::Key::port));
     f1.setSecurity(mailcheck::securityFromWord(stored.read(Store::Key::security), f1.Text4->text()));
+    const QString tokenCommand = stored.read(Store::Key::tokencommand);
+    f1.setAuth(mailcheck::authFromWord(stored.read(Store::Key::auth), tokenCommand), tokenCommand);
     f1.Text5->setText(stored.read(Store::Key::top));
     f1.Text6->setText(stored.read(Store::Key::left));
 }
@@ -131,12 +133,13 @@ struct Account {
     QString password;
     QString port;
     mailcheck::Security security;
+    mailcheck::Auth auth;
 };
 
 Account takeAccount()
 {
     const Form1& f1 = form1();
-    return {f1.Text1->text(), f1.Text2->text(), f1.Text3->text(), f1.Text4->text(), f1.security()};
+    return {f1.Text1->text(), f1.Text2->text(), f1.Text3->text(), f1.Text4->text(), f1.security(), f1.auth()};
 }
 
 // Steps shared by both saves, up to the position. The keyring is written before anything else, so
@@ -150,6 +153,7 @@ void saveAccount(const Account& account, Password::Save save, QDeadlineTimer key
     Store::write(Store::Key::pass, pass);
     Store::write(Store::Key::port, account.port);
     Store::write(Store::Key::security, mailcheck::securityWord(account.security));
+    Store::write(Store::Key::auth, mailcheck::authWord(account.auth));
 }
 
 void savePositionAndSwitches(QDeadlineTimer keyringDeadline)

@@ -21,6 +21,10 @@ inline constexpr QLatin1String pass{"pass"};
 inline constexpr QLatin1String port{"port"};
 // Added with the choice of connection security; a file without it reads as the port decides.
 inline constexpr QLatin1String security{"security"};
+// Added with OAuth2 sign-in: "password", "goa:" + the Online Accounts id, or "command"; and the token
+// command's line, which only the user writes.
+inline constexpr QLatin1String auth{"auth"};
+inline constexpr QLatin1String tokencommand{"tokencommand"};
 inline constexpr QLatin1String top{"top"};
 inline constexpr QLatin1String left{"left"};
 // Text, panel, blink A, blink B: the colour fields Colour(0) to Colour(3).
@@ -28,9 +32,9 @@ inline constexpr std::array<QLatin1String, 4> colour{QLatin1String("acolor1"), Q
                                                      QLatin1String("acolor3"), QLatin1String("acolor4")};
 
 // All of them, in the order start-up reads them.
-inline constexpr std::array<QLatin1String, 16> all{front,     shindou,   checkbeep, notify,   mailer, server,
-                                                   user,      pass,      port,      security, top,    left,
-                                                   colour[0], colour[1], colour[2], colour[3]};
+inline constexpr std::array<QLatin1String, 18> all{
+    front,    shindou, checkbeep,    notify, mailer, server,    user,      pass,      port,
+    security, auth,    tokencommand, top,    left,   colour[0], colour[1], colour[2], colour[3]};
 
 // The key as QSettings addresses it in the file.
 inline QString path(QLatin1String key)

@@ -140,7 +140,7 @@ private:
         QStringList commands{QStringLiteral("user ") + m_account.name,
                              QStringLiteral("pass ") + m_account.password, QStringLiteral("stat")};
         if (m_startTls)
-            commands.prepend({QStringLiteral("capa"), QStringLiteral("stls")});
+            commands = QStringList{QStringLiteral("capa"), QStringLiteral("stls")} + commands;
         return commands;
     }
 
@@ -192,7 +192,7 @@ private:
 void checkConversation(FuzzedDataProvider& input)
 {
     // Mostly a plain account; sometimes one whose values would split a command.
-    mailcheck::Account account{QStringLiteral("fuzz"), QStringLiteral("secret")};
+    mailcheck::Account account{QStringLiteral("fuzz"), QStringLiteral("secret"), {}};
     if (input.ConsumeIntegralInRange(0, 7) == 0) {
         account.name = QString::fromLatin1(QByteArray::fromStdString(input.ConsumeRandomLengthString(16)));
         account.password =

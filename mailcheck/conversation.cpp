@@ -1,6 +1,7 @@
 #include "mailcheck/conversation.h"
 
 #include "mailcheck/pop3.h"
+#include "mailcheck/sasl.h"
 
 #include <optional>
 
@@ -136,6 +137,8 @@ Step Conversation::next(const QString& state, const QString& reply, bool unreadW
         return {};
     if (isStartTlsState(state))
         return capabilities(state, reply, unreadWaiting);
+    if (state == kAuth || state == kAuthSent || state == kAuthRefused)
+        return xoauth2(state, reply, unreadWaiting);
     // With STARTTLS chosen, the greeting is answered by CAPA: no STLS, no login.
     if (state == kConnect && m_security == Security::StartTls && isSuccessReply(reply)) {
         if (unreadWaiting)
@@ -145,8 +148,8 @@ Step Conversation::next(const QString& state, const QString& reply, bool unreadW
     const Row *row = rowFor(state);
     if (!row || !isSuccessReply(reply))
         return refused(row, reply);
-    while (row->onSuccess == OnSuccess::PassOn)
-        row = rowFor(row->next);
+    if (state == kConnect)
+        return logIn(unreadWaiting);
     return answer(row, reply, unreadWaiting);
 }
 
@@ -154,7 +157,50 @@ Step Conversation::tlsReady(const QString& state, bool unreadWaiting) const
 {
     if (state != kTls)
         return {};
-    return answer(rowFor(kUser), QString(), unreadWaiting);
+    return logIn(unreadWaiting);
+}
+
+// The first command of the login, right after the greeting or the TLS handshake.
+Step Conversation::logIn(bool unreadWaiting) const
+{
+    if (m_login == Login::Password)
+        return answer(rowFor(kUser), QString(), unreadWaiting);
+    // A bearer token is as good as a password to whoever reads it.
+    if (m_security == Security::None)
+        return finish(QStringLiteral("Login failed"), tr("OAuth2 sign-in needs SSL/TLS or STARTTLS"));
+    if (unreadWaiting)
+        return talkedAhead();
+    return moveTo(Step::Kind::Send, kAuth, QStringLiteral("auth xoauth2"));
+}
+
+// AUTH XOAUTH2 in its two-line form: the command, the server's "+", the response on its own line.
+Step Conversation::xoauth2(const QString& state, const QString& reply, bool unreadWaiting) const
+{
+    const QByteArray line = reply.toLatin1();
+    if (state == kAuth) {
+        if (!isContinuation(line))
+            return finish(QStringLiteral("Login failed"), reply,
+                          tr("the server does not take OAuth2 (XOAUTH2)"));
+        const SaslResponse response = xoauth2Response(m_account.name, m_account.token);
+        if (!response.error.isEmpty())
+            return finish(QStringLiteral("Login failed"), response.error);
+        if (unreadWaiting)
+            return talkedAhead();
+        return moveTo(Step::Kind::Send, kAuthSent, QString::fromLatin1(response.line));
+    }
+    if (state == kAuthSent && isContinuation(line)) {
+        // The server's error report: an empty line asks for its verdict.
+        if (unreadWaiting)
+            return talkedAhead();
+        return moveTo(Step::Kind::Send, kAuthRefused, QString());
+    }
+    if (state == kAuthSent && isSuccessReply(reply))
+        return answer(rowFor(kStat), reply, unreadWaiting);
+    if (state == kAuthSent && isBusyReply(reply))
+        return finish(QStringLiteral("Server busy"), reply);
+    Step step = finish(QStringLiteral("Login failed"), reply, tr("the server refused the access token"));
+    step.tokenRefused = true;
+    return step;
 }
 
 Step Conversation::refused(const Row *row, const QString& reply) const

@@ -12,10 +12,13 @@ namespace mailcheck {
 namespace popstate {
 inline constexpr QLatin1String kConnect("connect"); // connecting, or the greeting awaited; the resting value
 inline constexpr QLatin1String kCapa("capa");       // STARTTLS: CAPA sent, its status awaited
-inline constexpr QLatin1String kCapaList("capa list");   // reading CAPA's list, no STLS in it so far
-inline constexpr QLatin1String kCapaStls("capa stls");   // reading CAPA's list, STLS seen
-inline constexpr QLatin1String kStls("stls");            // STLS sent, its reply awaited
-inline constexpr QLatin1String kTls("tls");              // the TLS handshake under way
+inline constexpr QLatin1String kCapaList("capa list");       // reading CAPA's list, no STLS in it so far
+inline constexpr QLatin1String kCapaStls("capa stls");       // reading CAPA's list, STLS seen
+inline constexpr QLatin1String kStls("stls");                // STLS sent, its reply awaited
+inline constexpr QLatin1String kTls("tls");                  // the TLS handshake under way
+inline constexpr QLatin1String kAuth("auth");                // AUTH XOAUTH2 sent, the "+" awaited
+inline constexpr QLatin1String kAuthSent("auth sent");       // the token sent, its verdict awaited
+inline constexpr QLatin1String kAuthRefused("auth refused"); // the server's error report answered
 inline constexpr QLatin1String kUser("user");            // passing: the greeting was taken, USER goes out now
 inline constexpr QLatin1String kPass("pass");            // USER sent, its reply awaited
 inline constexpr QLatin1String kStat("stat");            // PASS sent, its reply awaited
@@ -35,18 +38,26 @@ struct Step {
         StartTls,  // popState becomes state, and the TLS handshake begins on the open connection
     };
     Kind kind = Kind::Ignore;
-    QString command; // Send: without its line end
-    QString state;   // Send, CountRead
-    QString result;  // Finish
-    QString detail;  // Finish: what the tooltip adds to the result line, as the server said it
-    QString hint;    // Finish: our own advice after it, if any
-    QString count;   // CountRead: decimal digits without leading zeros
+    QString command;           // Send: without its line end
+    QString state;             // Send, CountRead
+    QString result;            // Finish
+    QString detail;            // Finish: what the tooltip adds to the result line, as the server said it
+    QString hint;              // Finish: our own advice after it, if any
+    bool tokenRefused = false; // Finish: the server refused the access token (a fresh one may do)
+    QString count;             // CountRead: decimal digits without leading zeros
 };
 
 // What the commands carry.
 struct Account {
     QString name;
     QString password;
+    QString token; // the OAuth2 access token, for Login::Xoauth2
+};
+
+// How the account logs in.
+enum class Login {
+    Password, // USER and PASS
+    Xoauth2,  // SASL XOAUTH2 with an access token, only ever over TLS
 };
 
 struct ConversationRow;
@@ -56,8 +67,8 @@ struct ConversationRow;
 class Conversation {
     Q_DECLARE_TR_FUNCTIONS(Conversation)
 public:
-    explicit Conversation(Account account, Security security = Security::None)
-        : m_account(std::move(account)), m_security(security)
+    explicit Conversation(Account account, Security security = Security::None, Login login = Login::Password)
+        : m_account(std::move(account)), m_security(security), m_login(login)
     {
     }
 
@@ -70,11 +81,14 @@ public:
 
 private:
     Step capabilities(const QString& state, const QString& reply, bool unreadWaiting) const;
+    Step logIn(bool unreadWaiting) const;
+    Step xoauth2(const QString& state, const QString& reply, bool unreadWaiting) const;
     Step refused(const ConversationRow *row, const QString& reply) const;
     Step answer(const ConversationRow *row, const QString& reply, bool unreadWaiting) const;
 
     Account m_account;
     Security m_security;
+    Login m_login;
 };
 
 } // namespace mailcheck

@@ -3,9 +3,11 @@
 #include "app/clock.h"
 #include "app/lifecycle.h"
 #include "app/module1.h"
+#include "app/onlineaccounts.h"
 #include "app/password.h"
 #include "app/testseams.h"
 #include "app/textbox.h"
+#include "app/tokencommand.h"
 #include "app/twips.h"
 #include "app/wait.h"
 #include "app/windows.h"
@@ -55,6 +57,25 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString& captio
     return button;
 }
 
+QString authCaption(const mailcheck::Auth& auth, const QString& address = QString())
+{
+    switch (auth.kind) {
+    case mailcheck::Auth::Kind::Password:
+        break;
+    case mailcheck::Auth::Kind::Command:
+        return QStringLiteral("OAuth2 (command)");
+    case mailcheck::Auth::Kind::OnlineAccount:
+        return QStringLiteral("Google アカウント: ") + (address.isEmpty() ? auth.accountId : address) +
+               QStringLiteral(" (オンラインアカウント)");
+    }
+    return QStringLiteral("パスワード");
+}
+
+// Where an account of the desktop's Online Accounts is shown: its address, kept beside the choice.
+constexpr int kAddressRole = Qt::UserRole + 1;
+
+const QString kSignInAgain = QStringLiteral("sign in to the account again in Online Accounts");
+
 using mailcheck::popstate::kConnect;
 using mailcheck::popstate::kQuitSent;
 
@@ -69,7 +90,7 @@ Form1::Form1()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("アカウント設定"));
-    app::sizeTwips(this, 4815, 2490);
+    app::sizeTwips(this, 4815, 2850);
     dialogs::applyFontsOnFirstShow(this);
     makeFields();
     makeSocketAndTimers();
@@ -99,8 +120,13 @@ void Form1::makeFields()
                       QStringLiteral("暗号化なし（パスワードも平文）")});
     Combo1->setCurrentIndex(int(mailcheck::Security::None));
     app::placeTwips(Combo1, 1350, 1650, 3345, 300);
-    Command1 = makeButton(this, "Command1", QStringLiteral("OK"), 3150, 2070, 615, 300);
-    Command2 = makeButton(this, "Command2", QStringLiteral("キャンセル"), 3795, 2070, 900, 300);
+    Label7 = makeLabel(this, "Label7", QStringLiteral("認証方式"), 120, 2040, 1230, 255);
+    Combo2 = new QComboBox(this);
+    Combo2->setObjectName(QStringLiteral("Combo2"));
+    app::placeTwips(Combo2, 1350, 2010, 3345, 300);
+    showAuthChoice();
+    Command1 = makeButton(this, "Command1", QStringLiteral("OK"), 3150, 2430, 615, 300);
+    Command2 = makeButton(this, "Command2", QStringLiteral("キャンセル"), 3795, 2430, 900, 300);
 
     // Hidden fields: never shown.
     Text3 = TextBox::hidden(this, QStringLiteral("Text3"));
@@ -131,6 +157,7 @@ void Form1::connectHandlers()
     connect(Winsock1, &Winsock::LineTooLong, this, &Form1::Winsock1_LineTooLong);
     connect(Winsock1, &Winsock::Encrypted, this, &Form1::Winsock1_Encrypted);
     connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Activated);
+    connect(Combo2, &QComboBox::activated, this, &Form1::Combo2_Activated);
     connect(Timer1, &Timer::tick, this, &Form1::Timer1_Timer);
     connect(Timer2, &Timer::tick, this, &Form1::Timer2_Timer);
     connect(Timer3, &Timer::tick, this, &Form1::Timer3_Timer);
@@ -169,17 +196,18 @@ void Form1::Command1_Click()
 
 Password& Form1::password()
 {
-    if (!m_password) {
-        auto whenOnScreen = [](QObject *context, std::function<void()> run) {
-            Form2& notifier = form2();
-            if (notifier.isOnScreen())
-                run();
-            else
-                connect(&notifier, &Form2::firstExposed, context, std::move(run), Qt::SingleShotConnection);
-        };
-        m_password = new Password(Text3, whenOnScreen, this);
-    }
+    if (!m_password)
+        m_password = new Password(Text3, &Form1::whenNotifierOnScreen, this);
     return *m_password;
+}
+
+void Form1::whenNotifierOnScreen(QObject *context, std::function<void()> run)
+{
+    Form2& notifier = form2();
+    if (notifier.isOnScreen())
+        run();
+    else
+        connect(&notifier, &Form2::firstExposed, context, std::move(run), Qt::SingleShotConnection);
 }
 
 mailcheck::Security Form1::security() const
@@ -206,6 +234,70 @@ void Form1::Combo1_Activated(int index)
     setSecurity(choice);
 }
 
+void Form1::setAuth(const mailcheck::Auth& auth, const QString& tokenCommand)
+{
+    m_auth = auth;
+    m_tokenCommand = tokenCommand;
+    showAuthChoice();
+}
+
+// The choices known without asking anyone: the password, the token command when one is set, and the
+// chosen account of Online Accounts.
+void Form1::showAuthChoice()
+{
+    Combo2->clear();
+    Combo2->addItem(authCaption({}), mailcheck::authWord({}));
+    const mailcheck::Auth command{mailcheck::Auth::Kind::Command, {}};
+    if (!m_tokenCommand.trimmed().isEmpty() || m_auth == command)
+        Combo2->addItem(authCaption(command), mailcheck::authWord(command));
+    if (m_auth.kind == mailcheck::Auth::Kind::OnlineAccount)
+        Combo2->addItem(authCaption(m_auth), mailcheck::authWord(m_auth));
+    Combo2->setCurrentIndex(Combo2->findData(mailcheck::authWord(m_auth)));
+    showPasswordInUse();
+}
+
+// Online Accounts' mail accounts, asked for when the window opens; what it says is shown as text.
+void Form1::listAuthChoices()
+{
+    OnlineAccounts::mailAccounts(this, [this](const OnlineAccounts::AccountList& list) {
+        for (const OnlineAccounts::Account& account : list.accounts) {
+            const mailcheck::Auth goa{mailcheck::Auth::Kind::OnlineAccount, account.id};
+            const QString caption =
+                authCaption(goa, account.email.isEmpty() ? account.identity : account.email);
+            int at = Combo2->findData(mailcheck::authWord(goa));
+            if (at < 0) {
+                Combo2->addItem(caption, mailcheck::authWord(goa));
+                at = Combo2->count() - 1;
+            }
+            Combo2->setItemText(at, caption);
+            Combo2->setItemData(at, account.email, kAddressRole);
+        }
+    });
+}
+
+void Form1::Combo2_Activated(int index)
+{
+    m_auth = mailcheck::authFromWord(Combo2->itemData(index).toString(), m_tokenCommand);
+    if (m_auth.kind == mailcheck::Auth::Kind::OnlineAccount) {
+        // The desktop's Google account reads its mail at Gmail's POP3 server, over TLS.
+        Text1->setText(QStringLiteral("pop.gmail.com"));
+        Text4->setText(QStringLiteral("995"));
+        setSecurity(mailcheck::Security::Ssl);
+        const QString address = Combo2->itemData(index, kAddressRole).toString();
+        if (!address.isEmpty())
+            Text2->setText(address);
+    }
+    showPasswordInUse();
+}
+
+// The password entry is greyed out while a token signs in.
+void Form1::showPasswordInUse()
+{
+    Label3->setEnabled(!m_auth.usesToken());
+    if (Text7->hasWidget())
+        Text7->widget()->setEnabled(!m_auth.usesToken());
+}
+
 void Form1::setChecking(bool on)
 {
     Timer1->setInterval(on ? app::seams::checkIntervalMs() : 0);
@@ -229,7 +321,10 @@ QString Form1::missingField() const
     const std::pair<const TextBox *, QString> fields[] = {
         {Text1, tr("server")}, {Text2, tr("account name")}, {Text3, tr("password")}, {Text4, tr("port")}};
     for (const auto& [field, name] : fields) {
-        if (field->text().isEmpty() && !(field == Text3 && m_password && m_password->awaited()))
+        // A token signs in without the password.
+        if (field == Text3 && (m_auth.usesToken() || (m_password && m_password->awaited())))
+            continue;
+        if (field->text().isEmpty())
             return name;
     }
     return {};
@@ -244,14 +339,19 @@ void Form1::Winsock1_DataArrival(qint64)
 {
     Winsock1->GetData(recvData);
     replyHead = recvData.left(4);
-    const mailcheck::Conversation conversation({Text2->text(), Text3->text()}, m_checkSecurity);
-    carryOut(conversation.next(popState, recvData, Winsock1->holdsUnreadData()));
+    carryOut(conversation().next(popState, recvData, Winsock1->holdsUnreadData()));
 }
 
 void Form1::Winsock1_Encrypted()
 {
-    const mailcheck::Conversation conversation({Text2->text(), Text3->text()}, m_checkSecurity);
-    carryOut(conversation.tlsReady(popState, Winsock1->holdsUnreadData()));
+    carryOut(conversation().tlsReady(popState, Winsock1->holdsUnreadData()));
+}
+
+mailcheck::Conversation Form1::conversation() const
+{
+    return mailcheck::Conversation({Text2->text(), Text3->text(), m_token}, m_checkSecurity,
+                                   m_token.isEmpty() ? mailcheck::Login::Password
+                                                     : mailcheck::Login::Xoauth2);
 }
 
 void Form1::carryOut(const mailcheck::Step& step)
@@ -272,9 +372,18 @@ void Form1::carryOut(const mailcheck::Step& step)
             endCheck(QStringLiteral("Connection failed"), tr("the server sent data before TLS began"));
         return;
     case mailcheck::Step::Kind::Finish:
+        if (step.tokenRefused && m_auth.kind == mailcheck::Auth::Kind::OnlineAccount) {
+            if (!m_refreshed) {
+                refreshToken();
+                return;
+            }
+            endCheck(step.result, step.detail, step.hint + QStringLiteral("; ") + kSignInAgain);
+            return;
+        }
         endCheck(step.result, step.detail, step.hint);
         return;
     case mailcheck::Step::Kind::CountRead:
+        m_token.clear();
         popState = step.state;
         mailCount = step.count;
         showMailCount();
@@ -339,6 +448,11 @@ void Form1::startCheck()
 {
     popState = kConnect;
     Winsock1->Close();
+    m_token.clear();
+    if (m_auth.usesToken()) {
+        fetchToken();
+        return;
+    }
     if (!missingField().isEmpty() || !password().awaited()) {
         connectOrSayWhy(QString());
         return;
@@ -351,6 +465,75 @@ void Form1::startCheck()
         m_passwordWait->deleteLater();
         m_passwordWait.clear();
         connectOrSayWhy(unknownWhy);
+    });
+}
+
+// The access token first, fresh for every check (Online Accounts refreshes its own); nothing is asked
+// of another process before the notifier is on screen, nor for an account that cannot use it.
+void Form1::fetchToken()
+{
+    QString why;
+    if (m_security == mailcheck::Security::None)
+        why = tr("OAuth2 sign-in needs SSL/TLS or STARTTLS");
+    else if (m_auth.kind == mailcheck::Auth::Kind::Command && m_tokenCommand.trimmed().isEmpty())
+        why = tr("the token command is empty");
+    if (!why.isEmpty() || !missingField().isEmpty() || !mailcheck::portFromText(Text4->text())) {
+        connectOrSayWhy(why);
+        return;
+    }
+    if (m_tokenWait)
+        return;
+    m_refreshed = false;
+    m_checkSecurity = m_security;
+    m_tokenWait = new QObject(this);
+    whenNotifierOnScreen(m_tokenWait, [this] {
+        if (m_auth.kind == mailcheck::Auth::Kind::OnlineAccount) {
+            OnlineAccounts::accessToken(
+                m_auth.accountId, m_tokenWait,
+                [this](const OnlineAccounts::Token& token) { tokenArrived(token.token, token.error); });
+            return;
+        }
+        if (!m_tokenRunner) {
+            m_tokenRunner = new app::TokenCommand(this);
+            connect(m_tokenRunner, &app::TokenCommand::finished, this, &Form1::tokenArrived);
+        }
+        m_tokenRunner->start(m_tokenCommand);
+    });
+}
+
+void Form1::tokenArrived(const QString& token, const QString& error)
+{
+    if (!m_tokenWait)
+        return;
+    m_tokenWait->deleteLater();
+    m_tokenWait.clear();
+    if (error.isEmpty()) {
+        m_token = token;
+        connectOrSayWhy(QString());
+        return;
+    }
+    // Nothing was sent: without a token there is no login, and never the password instead.
+    const bool online = m_auth.kind == mailcheck::Auth::Kind::OnlineAccount;
+    endCheck(QStringLiteral("Login failed"), error, online ? kSignInAgain : QString());
+}
+
+// A refused token, once per check: Online Accounts refreshes it, and a new connection tries again.
+void Form1::refreshToken()
+{
+    m_refreshed = true;
+    Winsock1->Close();
+    popState = kConnect;
+    m_token.clear();
+    m_tokenWait = new QObject(this);
+    const QString id = m_auth.accountId;
+    OnlineAccounts::ensureCredentials(id, m_tokenWait, [this, id](const QString& error) {
+        if (!error.isEmpty()) {
+            tokenArrived(QString(), error);
+            return;
+        }
+        OnlineAccounts::accessToken(id, m_tokenWait, [this](const OnlineAccounts::Token& token) {
+            tokenArrived(token.token, token.error);
+        });
     });
 }
 
@@ -376,8 +559,13 @@ void Form1::connectOrSayWhy(const QString& passwordUnknown)
 
 void Form1::stopCheck()
 {
-    // Stopped while waiting for the keyring: the answer connects nowhere, and a restart may check.
+    // Stopped while waiting for the keyring or a token: the answer connects nowhere, and a restart
+    // may check.
     delete m_passwordWait;
+    delete m_tokenWait;
+    if (m_tokenRunner)
+        m_tokenRunner->stop();
+    m_token.clear();
     Winsock1->Close();
     popState = kConnect;
 }
@@ -407,8 +595,13 @@ void Form1::setVisible(bool visible)
             previous = field->widget();
         }
         setTabOrder(previous, Combo1);
+        setTabOrder(Combo1, Combo2);
     }
     QWidget::setVisible(visible);
+    if (visible) {
+        showPasswordInUse();
+        listAuthChoices();
+    }
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -452,6 +645,7 @@ void Form1::endCheck(const QString& result, const QString& detail, const QString
 {
     Winsock1->Close();
     popState = kConnect;
+    m_token.clear();
     const QString why = notifier::detailText(detail);
     form2().showResult(result,
                        toolTipOutcome(why.isEmpty() ? result : result + QStringLiteral(": ") + why, hint),

@@ -5,11 +5,16 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 class Password;
-namespace mailcheck {
-struct Step;
+namespace app {
+class TokenCommand;
 }
+namespace mailcheck {
+class Conversation;
+struct Step;
+} // namespace mailcheck
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -37,6 +42,7 @@ public:
     QLabel *Label4;
     QLabel *Label5;
     QLabel *Label6;
+    QLabel *Label7;
     TextBox *Text1;    // server
     TextBox *Text2;    // account name
     TextBox *Text3;    // hidden: the plain password in use
@@ -45,6 +51,7 @@ public:
     TextBox *Text6;    // hidden: notifier left, twips
     TextBox *Text7;    // masked password entry
     QComboBox *Combo1; // connection security, in the order of mailcheck::Security
+    QComboBox *Combo2; // authentication: the password, the token command, Online Accounts' accounts
     QPushButton *Command1;
     QPushButton *Command2;
 
@@ -66,6 +73,7 @@ public:
     void Winsock1_LineTooLong();
     void Winsock1_Encrypted();
     void Combo1_Activated(int index);
+    void Combo2_Activated(int index);
     void Timer1_Timer();
     void Timer2_Timer();
     void Timer3_Timer();
@@ -76,6 +84,9 @@ public:
     // The connection security the window holds, for the next check and the saves.
     mailcheck::Security security() const;
     void setSecurity(mailcheck::Security security);
+    // Where the credentials come from, and the user's token command (settings only, no field).
+    mailcheck::Auth auth() const { return m_auth; }
+    void setAuth(const mailcheck::Auth& auth, const QString& tokenCommand);
 
     // Starts or stops the check timer: ticks every period from now on, or none until started again.
     void setChecking(bool on);
@@ -121,6 +132,14 @@ private:
     void connectHandlers();
     void connectOrSayWhy(const QString& passwordUnknown);
     void carryOut(const mailcheck::Step& step);
+    void fetchToken();
+    void tokenArrived(const QString& token, const QString& error);
+    void refreshToken();
+    void listAuthChoices();
+    void showAuthChoice();
+    void showPasswordInUse();
+    mailcheck::Conversation conversation() const;
+    static void whenNotifierOnScreen(QObject *context, std::function<void()> run);
     void showMailCount();
     void endCheck(const QString& result, const QString& detail, const QString& hint = QString());
     // What the tooltip says of a check: the outcome, and that it went in clear text when it did.
@@ -128,6 +147,15 @@ private:
 
     Password *m_password = nullptr;
     mailcheck::Security m_security = mailcheck::Security::None;
+    mailcheck::Auth m_auth;
+    QString m_tokenCommand;
+    // The check's access token, held only while its conversation runs; never shown or stored.
+    QString m_token;
+    // The check waiting for a token, if any: one at a time; deleting it drops that check.
+    QPointer<QObject> m_tokenWait;
+    app::TokenCommand *m_tokenRunner = nullptr;
+    // This check already had its one refresh of a refused token.
+    bool m_refreshed = false;
     // The security of the check under way, taken when it connected.
     mailcheck::Security m_checkSecurity = mailcheck::Security::None;
     // The check waiting for the keyring, if any: one at a time; deleting it drops that check.

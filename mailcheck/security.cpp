@@ -29,4 +29,27 @@ int standardPort(Security security)
     return security == Security::Ssl ? 995 : 110;
 }
 
+QString authWord(const Auth& auth)
+{
+    switch (auth.kind) {
+    case Auth::Kind::Password:
+        break;
+    case Auth::Kind::OnlineAccount:
+        return QStringLiteral("goa:") + auth.accountId;
+    case Auth::Kind::Command:
+        return QStringLiteral("command");
+    }
+    return QStringLiteral("password");
+}
+
+Auth authFromWord(const QString& word, const QString& tokenCommand)
+{
+    const QString key = word.trimmed();
+    if (key.startsWith(QLatin1String("goa:")) && key.size() > 4)
+        return {Auth::Kind::OnlineAccount, key.mid(4)};
+    if (key == QLatin1String("command") || (key.isEmpty() && !tokenCommand.trimmed().isEmpty()))
+        return {Auth::Kind::Command, {}};
+    return {};
+}
+
 } // namespace mailcheck

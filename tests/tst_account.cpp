@@ -108,10 +108,14 @@ void TestAccount::layout_data()
                             << "接続の保護" << QRect(120, 1680, 1230, 255);
     QTest::newRow("Combo1") << "Combo1"
                             << "" << QRect(1350, 1650, 3345, 300);
+    QTest::newRow("Label7") << "Label7"
+                            << "認証方式" << QRect(120, 2040, 1230, 255);
+    QTest::newRow("Combo2") << "Combo2"
+                            << "" << QRect(1350, 2010, 3345, 300);
     QTest::newRow("Command1") << "Command1"
-                              << "OK" << QRect(3150, 2070, 615, 300);
+                              << "OK" << QRect(3150, 2430, 615, 300);
     QTest::newRow("Command2") << "Command2"
-                              << "キャンセル" << QRect(3795, 2070, 900, 300);
+                              << "キャンセル" << QRect(3795, 2430, 900, 300);
 }
 
 void TestAccount::layout()
@@ -136,7 +140,7 @@ void TestAccount::fieldsAndTabOrder()
 {
     Form1& f1 = form1();
     QCOMPARE(f1.windowTitle(), QStringLiteral("アカウント設定"));
-    QCOMPARE(f1.size(), QSize(app::twipsToPixelsX(4815), app::twipsToPixelsY(2490)));
+    QCOMPARE(f1.size(), QSize(app::twipsToPixelsX(4815), app::twipsToPixelsY(2850)));
     QCOMPARE(f1.Text7->echoMode(), QLineEdit::Password);
     for (TextBox *hidden : {f1.Text3, f1.Text5, f1.Text6})
         QVERIFY(hidden->isHidden());
@@ -152,7 +156,7 @@ void TestAccount::fieldsAndTabOrder()
     } while (w != f1.Command1);
     const QList<QWidget *> expected{f1.Command1,        f1.Command2,        f1.Text1->widget(),
                                     f1.Text2->widget(), f1.Text7->widget(), f1.Text4->widget(),
-                                    f1.Combo1};
+                                    f1.Combo1,          f1.Combo2};
     QCOMPARE(order, expected);
 }
 

@@ -35,8 +35,8 @@ class TestConversation : public QObject {
 private slots:
     void steps_data();
     void steps();
-    void startTls_data();
-    void startTls();
+    void secured_data();
+    void secured();
 };
 
 void TestConversation::steps_data()
@@ -117,22 +117,27 @@ void TestConversation::steps()
     QFETCH(QString, name);
     QFETCH(QString, password);
     QFETCH(QString, step);
-    const mailcheck::Conversation conversation({name, password});
+    const mailcheck::Conversation conversation({name, password, {}});
     QCOMPARE(described(conversation.next(state, reply, unreadWaiting)), step);
 }
 
-// The STARTTLS path, from the greeting to the login over TLS. The reply "<tls>" stands for the end of
-// a good handshake. In no row does anything secret go out before it.
-void TestConversation::startTls_data()
+// The STARTTLS path, from the greeting to the login over TLS, and the OAuth2 login. The reply "<tls>"
+// stands for the end of a good handshake. In no row does anything secret go out before it.
+void TestConversation::secured_data()
 {
     QTest::addColumn<int>("security");
+    QTest::addColumn<int>("login");
     QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("reply");
     QTest::addColumn<bool>("unreadWaiting");
     QTest::addColumn<QString>("step");
+    using mailcheck::Login;
+    using mailcheck::Security;
     auto row = [](const char *title, const char *state, const QString& reply, const QString& step,
-                  bool unread = false, mailcheck::Security security = mailcheck::Security::StartTls) {
-        QTest::newRow(title) << int(security) << QString::fromLatin1(state) << reply << unread << step;
+                  bool unread = false, Security security = Security::StartTls,
+                  Login login = Login::Password) {
+        QTest::newRow(title) << int(security) << int(login) << QString::fromLatin1(state) << reply << unread
+                             << step;
     };
     const QString noStls = QStringLiteral("Connection failed: the server offers no STARTTLS");
     const QString early = QStringLiteral("Connection failed: the server sent data before TLS began");
@@ -165,17 +170,47 @@ void TestConversation::startTls_data()
     // The other choices log in straight after the greeting, as before.
     row("SSL/TLS greeting", "connect", "+OK\r\n", "send user alice -> pass", false, mailcheck::Security::Ssl);
     row("plain greeting", "connect", "+OK\r\n", "send user alice -> pass", false, mailcheck::Security::None);
+
+    // OAuth2: AUTH XOAUTH2, the server's "+", the token on its own line; never without TLS.
+    const QString response = QStringLiteral("dXNlcj1hbGljZQFhdXRoPUJlYXJlciB0b2sBAQ==");
+    const auto oauth = [&](const char *title, const char *state, const QString& reply, const QString& step,
+                           bool unread = false, Security security = Security::Ssl) {
+        row(title, state, reply, step, unread, security, Login::Xoauth2);
+    };
+    const QString refusedToken = QStringLiteral(" / the server refused the access token");
+    oauth("SSL/TLS greeting asks for XOAUTH2", "connect", "+OK\r\n", "send auth xoauth2 -> auth");
+    oauth("STARTTLS handshake asks for XOAUTH2", "tls", "<tls>", "send auth xoauth2 -> auth", false,
+          Security::StartTls);
+    oauth("never in clear text", "connect", "+OK\r\n",
+          "Login failed: OAuth2 sign-in needs SSL/TLS or STARTTLS", false, Security::None);
+    oauth("the go-ahead", "auth", "+\r\n", "send " + response + " -> auth sent");
+    oauth("the go-ahead with a blank", "auth", "+ \r\n", "send " + response + " -> auth sent");
+    oauth("XOAUTH2 not offered", "auth", "-ERR unknown mechanism\r\n",
+          "Login failed: -ERR unknown mechanism\r\n / the server does not take OAuth2 (XOAUTH2)");
+    oauth("signed in", "auth sent", "+OK Logged in.\r\n", "send stat -> allOK");
+    oauth("error report answered with an empty line", "auth sent", "+ eyJzdGF0dXMiOiI0MDEifQ==\r\n",
+          "send  -> auth refused");
+    oauth("then the verdict", "auth refused", "-ERR [AUTH] Authentication failed.\r\n",
+          "Login failed: -ERR [AUTH] Authentication failed.\r\n" + refusedToken);
+    oauth("refused at once", "auth sent", "-ERR [AUTH] no\r\n",
+          "Login failed: -ERR [AUTH] no\r\n" + refusedToken);
+    oauth("busy is no refusal", "auth sent", "-ERR [SYS/TEMP] later\r\n",
+          "Server busy: -ERR [SYS/TEMP] later\r\n");
+    oauth("token answer with more behind it", "auth", "+\r\n",
+          "Server error: a reply came before its command was sent", true);
 }
 
-void TestConversation::startTls()
+void TestConversation::secured()
 {
     QFETCH(int, security);
+    QFETCH(int, login);
     QFETCH(QString, state);
     QFETCH(QString, reply);
     QFETCH(bool, unreadWaiting);
     QFETCH(QString, step);
-    const mailcheck::Conversation conversation({QStringLiteral("alice"), QStringLiteral("s3cret")},
-                                               mailcheck::Security(security));
+    const mailcheck::Conversation conversation(
+        {QStringLiteral("alice"), QStringLiteral("s3cret"), QStringLiteral("tok")},
+        mailcheck::Security(security), mailcheck::Login(login));
     const Step got = reply == QLatin1String("<tls>") ? conversation.tlsReady(state, unreadWaiting)
                                                      : conversation.next(state, reply, unreadWaiting);
     QCOMPARE(described(got), step);

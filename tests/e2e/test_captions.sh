@@ -66,8 +66,8 @@ picture "$account" account
 # shows up to the box's last columns; a whole one ends before them.
 read -r lx ly lw lh <<<"$(ink_box $((ax + 128)) $((ay + 88)) 49 19 75%)"
 [ $((lx + lw)) -le 47 ] || e2e_fail "標準(110) runs to the end of its box: ink up to $((lx + lw)) of 49"
-# "キャンセル" on its 60 px button at 253, 138: a clear margin on both sides inside the button's frame.
-read -r bx by bw bh <<<"$(ink_box $((ax + 253 + 2)) $((ay + 138 + 2)) 56 16 35%)"
+# "キャンセル" on its 60 px button at 253, 162: a clear margin on both sides inside the button's frame.
+read -r bx by bw bh <<<"$(ink_box $((ax + 253 + 2)) $((ay + 162 + 2)) 56 16 35%)"
 [ "$bx" -ge 2 ] && [ $((bx + bw)) -le 54 ] || e2e_fail "キャンセル touches its button: ink at $bx+$bw of 56"
 close_window "$account" "アカウント設定"
 
