@@ -3,6 +3,8 @@
 #include "notifier/rules.h"
 
 #include <QList>
+#include <QRegularExpression>
+#include <cctype>
 #include <cerrno>
 #include <dlfcn.h>
 // GIO names a member after Qt's signals keyword.
@@ -43,11 +45,11 @@ Conversion convert(const char *charset, const QByteArray& raw)
         out.utf8.append(outStart, outPtr - outStart);
         if (rc != size_t(-1) || errno == E2BIG)
             continue;
-        ++out.invalid;
         out.utf8 += replacement;
-        // An incomplete sequence at the end is one invalid byte run: nothing more follows it.
+        // An incomplete sequence at the end is a block cut short, not a sign of the wrong charset.
         if (errno == EINVAL)
             break;
+        ++out.invalid;
         ++in;
         --inLeft;
     }
@@ -135,6 +137,115 @@ RawFields rawFields(const QByteArray& block)
     return fields;
 }
 
+// ISO-2022-JP as Windows writes it (CP50220/CP50221): with NEC's row 13 (①, ㈱) and half-width
+// katakana, which iconv's ISO-2022-JP refuses. Its JIS X 0208 bytes with the high bit set are
+// EUC-JP, and EUC-JP-MS knows the Windows extensions, so the text goes through that.
+Conversion iso2022jp(const QByteArray& raw)
+{
+    enum class Set { Ascii, Jis0208, Jis0212, Kana } set = Set::Ascii;
+    constexpr char kInvalid = '\xff'; // never valid EUC-JP: becomes U+FFFD
+    QByteArray euc;
+    euc.reserve(raw.size() + raw.size() / 2);
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '\x1b') {
+            const QByteArray next = raw.mid(i + 1, 3);
+            if (next.startsWith("(B") || next.startsWith("(J")) {
+                set = Set::Ascii;
+                i += 2;
+            } else if (next.startsWith("$@") || next.startsWith("$B")) {
+                set = Set::Jis0208;
+                i += 2;
+            } else if (next.startsWith("(I")) {
+                set = Set::Kana;
+                i += 2;
+            } else if (next == "$(D") {
+                set = Set::Jis0212;
+                i += 3;
+            } else {
+                euc += kInvalid;
+            }
+            continue;
+        }
+        const bool graphic = c >= 0x21 && c <= 0x7E;
+        if (set == Set::Ascii || !graphic) {
+            euc += (c & 0x80) ? kInvalid : c;
+        } else if (set == Set::Kana) {
+            euc += c <= 0x5F ? QByteArray{"\x8e"} + char(c | 0x80) : QByteArray(1, kInvalid);
+        } else if (i + 1 < raw.size() && raw[i + 1] >= 0x21 && raw[i + 1] <= 0x7E) {
+            if (set == Set::Jis0212)
+                euc += '\x8f';
+            euc += char(c | 0x80);
+            euc += char(raw[++i] | 0x80);
+        } else {
+            euc += kInvalid;
+        }
+    }
+    return convert("EUC-JP-MS", euc);
+}
+
+// RFC 2047's Q: '_' a blank, =XX a byte.
+QByteArray fromQ(const QByteArray& text)
+{
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '_') {
+            bytes += ' ';
+        } else if (c == '=' && i + 2 < text.size() && std::isxdigit(uchar(text[i + 1])) &&
+                   std::isxdigit(uchar(text[i + 2]))) {
+            bytes += char(QByteArray::fromHex(text.mid(i + 1, 2)).at(0));
+            i += 2;
+        } else {
+            bytes += c;
+        }
+    }
+    return bytes;
+}
+
+// Encoded words in ISO-2022-JP turned into UTF-8 ones with the text from iso2022jp(), so GMime's
+// iconv never meets the Windows extensions; the rest of the decoding stays GMime's.
+QByteArray iso2022jpWordsAsUtf8(const QByteArray& text)
+{
+    static const QRegularExpression word(
+        QStringLiteral("=\\?iso-2022-jp(\\*[^?]*)?\\?([bq])\\?([^?\\s]*)\\?="),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString latin = QString::fromLatin1(text);
+    if (!latin.contains(QLatin1String("iso-2022-jp"), Qt::CaseInsensitive))
+        return text;
+    // A run of words with only blanks between is one text: a broken mailer may split a character
+    // or its escape sequence over two.
+    QByteArray out;
+    QByteArray run;
+    qsizetype done = 0;
+    qsizetype runStart = -1;
+    qsizetype runEnd = -1;
+    const auto flush = [&] {
+        if (runStart < 0)
+            return;
+        out += text.mid(done, runStart - done);
+        out += "=?UTF-8?B?" + iso2022jp(run).utf8.toBase64() + "?=";
+        done = runEnd;
+        run.clear();
+        runStart = -1;
+    };
+    for (QRegularExpressionMatchIterator it = word.globalMatch(latin); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (runStart >= 0 && !text.mid(runEnd, match.capturedStart() - runEnd).trimmed().isEmpty())
+            flush();
+        if (runStart < 0)
+            runStart = match.capturedStart();
+        runEnd = match.capturedEnd();
+        const QByteArray payload = match.captured(3).toLatin1();
+        run += match.captured(2).compare(QLatin1String("b"), Qt::CaseInsensitive) == 0
+                   ? QByteArray::fromBase64(payload)
+                   : fromQ(payload);
+    }
+    flush();
+    out += text.mid(done);
+    return out;
+}
+
 } // namespace
 
 QByteArray rawHeaderToUtf8(const QByteArray& raw)
@@ -146,14 +257,17 @@ QByteArray rawHeaderToUtf8(const QByteArray& raw)
         escape = escape || c == '\x1b';
     }
     if (!eightBit && !escape)
-        return raw;
-    // Japanese mail's own ISO-2022-JP often carries NEC's circled digits and the like: JIS X 0213
-    // has most of them where NEC put them.
-    if (!eightBit)
-        return bestOf({"ISO-2022-JP", "ISO-2022-JP-3", "ISO-2022-JP-2"}, raw).utf8;
+        return iso2022jpWordsAsUtf8(raw);
+    if (!eightBit) {
+        Conversion windows = iso2022jp(raw);
+        if (windows.invalid == 0)
+            return iso2022jpWordsAsUtf8(windows.utf8);
+        Conversion other = bestOf({"ISO-2022-JP-3", "ISO-2022-JP-2"}, raw);
+        return iso2022jpWordsAsUtf8(other.invalid < windows.invalid ? other.utf8 : windows.utf8);
+    }
     // EUC-JP before CP932: EUC-JP text often reads as valid half-width katakana in CP932, while
     // Shift_JIS text is seldom valid EUC-JP.
-    return bestOf({"UTF-8", "EUC-JP-MS", "CP932"}, raw).utf8;
+    return iso2022jpWordsAsUtf8(bestOf({"UTF-8", "EUC-JP-MS", "CP932"}, raw).utf8);
 }
 
 QString plainHeaderText(const QString& text)
