@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QRegularExpression>
+#include <QUtf8StringView>
 #include <cctype>
 #include <cerrno>
 #include <dlfcn.h>
@@ -58,6 +59,12 @@ Conversion convert(const char *charset, const QByteArray& raw)
     ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
     out.utf8.append(buffer.constData(), outPtr - buffer.constData());
     ::iconv_close(cd);
+    // glibc's UTF-8 takes sequences beyond U+10FFFF and surrogates as they are: Qt's does not.
+    if (!QUtf8StringView(out.utf8).isValidUtf8()) {
+        const QString text = QString::fromUtf8(out.utf8);
+        out.invalid += text.count(QChar::ReplacementCharacter) - out.utf8.count(replacement);
+        out.utf8 = text.toUtf8();
+    }
     return out;
 }
 
