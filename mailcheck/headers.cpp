@@ -210,20 +210,57 @@ QByteArray fromQ(const QByteArray& text)
     return bytes;
 }
 
-// Encoded words in ISO-2022-JP turned into UTF-8 ones with the text from iso2022jp(), so GMime's
-// iconv never meets the Windows extensions; the rest of the decoding stays GMime's.
-QByteArray iso2022jpWordsAsUtf8(const QByteArray& text)
+// The charsets of Japanese mail, as Windows writes them: glibc's Shift_JIS, EUC-JP and ISO-2022-JP
+// lack NEC's and IBM's additions (①, ㈱, ～), which Japanese mail carries under those names.
+enum class Japanese { None, Iso2022jp, Cp932, EucJpMs, Utf8 };
+
+Japanese japaneseCharset(const QString& label)
 {
+    const QString name = label.toLower();
+    if (name == u"iso-2022-jp" || name == u"csiso2022jp" || name == u"cp50220" || name == u"cp50221")
+        return Japanese::Iso2022jp;
+    if (name == u"shift_jis" || name == u"shift-jis" || name == u"sjis" || name == u"x-sjis" ||
+        name == u"windows-31j" || name == u"cp932" || name == u"ms_kanji" || name == u"csshiftjis")
+        return Japanese::Cp932;
+    if (name == u"euc-jp" || name == u"x-euc-jp" || name == u"eucjp-ms" || name == u"cseucpkdfmtjapanese")
+        return Japanese::EucJpMs;
+    if (name == u"utf-8" || name == u"utf8")
+        return Japanese::Utf8;
+    return Japanese::None;
+}
+
+Conversion convertJapanese(Japanese charset, const QByteArray& bytes)
+{
+    switch (charset) {
+    case Japanese::Iso2022jp:
+        return iso2022jp(bytes);
+    case Japanese::Cp932:
+        return convert("CP932", bytes);
+    case Japanese::EucJpMs:
+        return convert("EUC-JP-MS", bytes);
+    case Japanese::Utf8:
+    case Japanese::None:
+        break;
+    }
+    return convert("UTF-8", bytes);
+}
+
+// Encoded words in those charsets (and UTF-8) turned into UTF-8 ones converted here, so a byte
+// that does not fit becomes U+FFFD rather than GMime's '?'. Words in other charsets, and all the
+// rest of the decoding, stay GMime's.
+QByteArray japaneseWordsAsUtf8(const QByteArray& text)
+{
+    if (!text.contains("=?"))
+        return text;
     static const QRegularExpression word(
-        QStringLiteral("=\\?iso-2022-jp(\\*[^?]*)?\\?([bq])\\?([^?\\s]*)\\?="),
+        QStringLiteral("=\\?([^?*\\s]+)(\\*[^?\\s]*)?\\?([bq])\\?([^?\\s]*)\\?="),
         QRegularExpression::CaseInsensitiveOption);
     const QString latin = QString::fromLatin1(text);
-    if (!latin.contains(QLatin1String("iso-2022-jp"), Qt::CaseInsensitive))
-        return text;
-    // A run of words with only blanks between is one text: a broken mailer may split a character
-    // or its escape sequence over two.
+    // A run of words in one charset with only blanks between is one text, as GMime takes it: a
+    // broken mailer may split a character or an escape sequence over two.
     QByteArray out;
     QByteArray run;
+    Japanese runCharset = Japanese::None;
     qsizetype done = 0;
     qsizetype runStart = -1;
     qsizetype runEnd = -1;
@@ -231,20 +268,26 @@ QByteArray iso2022jpWordsAsUtf8(const QByteArray& text)
         if (runStart < 0)
             return;
         out += text.mid(done, runStart - done);
-        out += "=?UTF-8?B?" + iso2022jp(run).utf8.toBase64() + "?=";
+        out += "=?UTF-8?B?" + convertJapanese(runCharset, run).utf8.toBase64() + "?=";
         done = runEnd;
         run.clear();
         runStart = -1;
     };
     for (QRegularExpressionMatchIterator it = word.globalMatch(latin); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
-        if (runStart >= 0 && !text.mid(runEnd, match.capturedStart() - runEnd).trimmed().isEmpty())
+        const Japanese charset = japaneseCharset(match.captured(1));
+        if (runStart >= 0 &&
+            (charset != runCharset || !text.mid(runEnd, match.capturedStart() - runEnd).trimmed().isEmpty()))
             flush();
-        if (runStart < 0)
+        if (charset == Japanese::None)
+            continue;
+        if (runStart < 0) {
             runStart = match.capturedStart();
+            runCharset = charset;
+        }
         runEnd = match.capturedEnd();
-        const QByteArray payload = match.captured(3).toLatin1();
-        run += match.captured(2).compare(QLatin1String("b"), Qt::CaseInsensitive) == 0
+        const QByteArray payload = match.captured(4).toLatin1();
+        run += match.captured(3).compare(QLatin1String("b"), Qt::CaseInsensitive) == 0
                    ? QByteArray::fromBase64(payload)
                    : fromQ(payload);
     }
@@ -264,17 +307,17 @@ QByteArray rawHeaderToUtf8(const QByteArray& raw)
         escape = escape || c == '\x1b';
     }
     if (!eightBit && !escape)
-        return iso2022jpWordsAsUtf8(raw);
+        return japaneseWordsAsUtf8(raw);
     if (!eightBit) {
         Conversion windows = iso2022jp(raw);
         if (windows.invalid == 0)
-            return iso2022jpWordsAsUtf8(windows.utf8);
+            return japaneseWordsAsUtf8(windows.utf8);
         Conversion other = bestOf({"ISO-2022-JP-3", "ISO-2022-JP-2"}, raw);
-        return iso2022jpWordsAsUtf8(other.invalid < windows.invalid ? other.utf8 : windows.utf8);
+        return japaneseWordsAsUtf8(other.invalid < windows.invalid ? other.utf8 : windows.utf8);
     }
     // EUC-JP before CP932: EUC-JP text often reads as valid half-width katakana in CP932, while
     // Shift_JIS text is seldom valid EUC-JP.
-    return iso2022jpWordsAsUtf8(bestOf({"UTF-8", "EUC-JP-MS", "CP932"}, raw).utf8);
+    return japaneseWordsAsUtf8(bestOf({"UTF-8", "EUC-JP-MS", "CP932"}, raw).utf8);
 }
 
 QString plainHeaderText(const QString& text)

@@ -23,9 +23,10 @@ inline constexpr qsizetype kMaxFieldBytes = 8 * 1024;
 inline constexpr qsizetype kMaxHeaderText = 256;
 
 // Decodes header blocks with GMime 3 (RFC 2047 words, addresses), loaded at the first decode so that
-// start-up does not pay for it. Raw 8-bit and raw ISO-2022-JP text is converted here, through iconv,
-// so an invalid byte becomes U+FFFD. Without GMime the decoder still works, with encoded words left
-// as they are, and says why once on standard error. Not thread-safe: one thread uses one decoder.
+// start-up does not pay for it. Raw 8-bit text, raw ISO-2022-JP and encoded words in the charsets
+// Japanese mail uses are converted here first, through iconv, so an invalid byte becomes U+FFFD.
+// Without GMime the decoder still works, with other encoded words left as they are, and says why
+// once on standard error. Not thread-safe: one thread uses one decoder.
 class HeaderDecoder {
 public:
     // library: the GMime to load.
@@ -58,6 +59,7 @@ MessageHeaders decodeHeaders(const QByteArray& block);
 
 // A header field's raw bytes as UTF-8: 7-bit text with ISO-2022-JP escapes converted from it, 8-bit
 // text from whichever of UTF-8, EUC-JP and CP932 fits it best; bytes that fit none become U+FFFD.
+// Encoded words in ISO-2022-JP, Shift_JIS, EUC-JP or UTF-8 become UTF-8 words; others stay.
 QByteArray rawHeaderToUtf8(const QByteArray& raw);
 
 // The text made safe for one line: controls become blanks (runs of them one), direction controls

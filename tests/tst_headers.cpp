@@ -90,6 +90,9 @@ void TestHeaders::hostileBlocks_data()
     QTest::newRow("encoded word lying ISO-2022-JP") << ok + "=?ISO-2022-JP?B?gqA=?="
                                                     << "A"
                                                     << "\uFFFD\uFFFD";
+    QTest::newRow("encoded word lying UTF-8") << ok + "=?UTF-8?B?/w==?= =?utf-8?q?=E6=97=A5?="
+                                              << "A"
+                                              << "\uFFFD日";
     QTest::newRow("header only, no line end") << QByteArray("Subject: only") << ""
                                               << "only";
     QTest::newRow("empty") << QByteArray() << ""
