@@ -1,5 +1,7 @@
 #include "notifier/rules.h"
 
+#include "mailcheck/headers.h"
+
 #include <QTextDocument>
 
 namespace notifier {
@@ -123,6 +125,47 @@ QString shownToolTip(const QStringList& lines, int columns)
         return text;
     return QStringLiteral("<qt>") + text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
            QStringLiteral("</qt>");
+}
+
+QStringList previewLines(const QList<mailcheck::MessageHeaders>& messages, int columns)
+{
+    QStringList lines;
+    for (const mailcheck::MessageHeaders& message : messages) {
+        const QString from = message.from.isEmpty() ? QStringLiteral("(差出人なし)") : message.from;
+        const QString subject = message.subject.isEmpty() ? QStringLiteral("(件名なし)") : message.subject;
+        const QString line = withoutDirectionControls(from + QStringLiteral(" — ") + subject);
+        // Room for the ellipsis, which counts one.
+        int used = 0;
+        qsizetype fit = 0;
+        while (fit < line.size() && used + columnsOf(line[fit]) <= columns - 1)
+            used += columnsOf(line[fit++]);
+        const bool whole = [&] {
+            int all = used;
+            for (qsizetype i = fit; i < line.size(); ++i)
+                all += columnsOf(line[i]);
+            return all <= columns;
+        }();
+        if (whole) {
+            lines << line;
+            continue;
+        }
+        if (fit > 0 && line[fit - 1].isHighSurrogate())
+            --fit;
+        lines << line.left(fit) + QChar(0x2026);
+    }
+    return lines;
+}
+
+QString previewBody(const QStringList& lines, bool markup)
+{
+    QString body = lines.join(QLatin1Char('\n'));
+    if (!markup)
+        return body;
+    // Only what the notification servers' markup knows as such.
+    body.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
+    body.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
+    body.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
+    return body;
 }
 
 Docking::Rect proposedFrame(QPoint cursor, QPoint grip, QSize size)

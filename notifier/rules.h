@@ -9,6 +9,10 @@
 #include <QStringList>
 #include <Qt>
 
+namespace mailcheck {
+struct MessageHeaders;
+}
+
 // The notifier's rules that need no window: which press drags, which click opens the menu, what
 // the labels draw, where a drag puts the window, how the stop/restart item switches.
 namespace notifier {
@@ -46,6 +50,13 @@ QString wrapLines(const QString& text, int columns);
 // server's words never turn into markup).
 inline constexpr int kToolTipColumns = 80;
 QString shownToolTip(const QStringList& lines, int columns);
+
+// The new messages as the tooltip lists them, in the order given (newest first): "差出人 — 件名",
+// each cut to columns (a wide character counts two) with "…".
+inline constexpr int kPreviewColumns = 60;
+QStringList previewLines(const QList<mailcheck::MessageHeaders>& messages, int columns = kPreviewColumns);
+// The notification's body listing them, one a line; & < > escaped where the server reads markup.
+QString previewBody(const QStringList& lines, bool markup);
 
 // The frame a move step proposes: the cursor less the grip, at the window's size.
 Docking::Rect proposedFrame(QPoint cursor, QPoint grip, QSize size);

@@ -10,11 +10,12 @@ VURK_BUILD_PACKAGES="cmake ninja-build g++ pkgconf
   libxcb1-dev
   libfontconfig-dev
   libglib2.0-dev
-  libcanberra-dev"
+  libcanberra-dev
+  libgmime-3.0-dev"
 
-# Running it: the Japanese font, libsecret (QtKeychain loads it to reach the Secret Service), and the
-# private X server scripts/run uses without a display.
-VURK_RUN_PACKAGES="fonts-noto-cjk libsecret-1-0
+# Running it: the Japanese font, libsecret (QtKeychain loads it to reach the Secret Service), GMime
+# (loaded at the first header decoded), and the private X server scripts/run uses without a display.
+VURK_RUN_PACKAGES="fonts-noto-cjk libsecret-1-0 libgmime-3.0-0
   xvfb openbox xdotool x11-utils
   imagemagick
   libcanberra-pulse sound-theme-freedesktop"

@@ -32,9 +32,10 @@ case ", $depends," in
 esac
 # Names that only dpkg-shlibdeps puts there, plus the owners of the plugins Qt loads at run time
 # (X11 platform, TLS backend): without those the installed program cannot show a window or use port 995.
-# libcanberra is loaded at the first beep, so only the package names it.
+# libcanberra is loaded at the first beep and GMime at the first header decoded, so only the package
+# names them.
 needed="libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6keychain1 libqt6dbus6 libcanberra0
-    sound-theme-freedesktop"
+    sound-theme-freedesktop libgmime-3.0-0"
 for plugin in platforms/libqxcb.so tls/libqopensslbackend.so; do
     owner=$(dpkg -S "*/qt6/plugins/$plugin" | head -n 1 | cut -d: -f1)
     [ -n "$owner" ] || e2e_fail "no package owns $plugin"
