@@ -68,6 +68,7 @@ void readSwitchesAndMailer(const Store::Reader& stored)
     readSwitch(stored, Store::Key::shindou, form3().shindou);
     readSwitch(stored, Store::Key::checkbeep, form3().checkbeep);
     readSwitch(stored, Store::Key::notify, form3().checknotify);
+    readSwitch(stored, Store::Key::preview, form3().checkpreview);
     form5().txtAppMail->setText(stored.read(Store::Key::mailer));
 }
 
@@ -164,6 +165,7 @@ void savePositionAndSwitches(QDeadlineTimer keyringDeadline)
     Store::write(Store::Key::shindou, app::boolToText(form3().shindou->isChecked()));
     Store::write(Store::Key::checkbeep, app::boolToText(form3().checkbeep->isChecked()));
     Store::write(Store::Key::notify, app::boolToText(form3().checknotify->isChecked()));
+    Store::write(Store::Key::preview, app::boolToText(form3().checkpreview->isChecked()));
     form1().password().saved(Store::commit(), keyringDeadline);
     form1().Winsock1->Close();
 }

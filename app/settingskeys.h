@@ -14,6 +14,8 @@ inline constexpr QLatin1String shindou{"shindou"};
 inline constexpr QLatin1String checkbeep{"checkbeep"};
 // Added after the first three switches; a file without it reads as off.
 inline constexpr QLatin1String notify{"notify"};
+// Added with the senders and subjects of new mail; a file without it reads as off.
+inline constexpr QLatin1String preview{"preview"};
 inline constexpr QLatin1String mailer{"mailer"};
 inline constexpr QLatin1String server{"server"};
 inline constexpr QLatin1String user{"user"};
@@ -32,9 +34,9 @@ inline constexpr std::array<QLatin1String, 4> colour{QLatin1String("acolor1"), Q
                                                      QLatin1String("acolor3"), QLatin1String("acolor4")};
 
 // All of them, in the order start-up reads them.
-inline constexpr std::array<QLatin1String, 18> all{
-    front,    shindou, checkbeep,    notify, mailer, server,    user,      pass,      port,
-    security, auth,    tokencommand, top,    left,   colour[0], colour[1], colour[2], colour[3]};
+inline constexpr std::array<QLatin1String, 19> all{
+    front,    shindou, checkbeep,    notify, preview, mailer,    server,    user,      pass,     port,
+    security, auth,    tokencommand, top,    left,    colour[0], colour[1], colour[2], colour[3]};
 
 // The key as QSettings addresses it in the file.
 inline QString path(QLatin1String key)

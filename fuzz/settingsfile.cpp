@@ -76,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return values[std::size_t(std::find(all.begin(), all.end(), key) - all.begin())];
     };
 
-    for (QLatin1String key :
-         {Store::Key::front, Store::Key::shindou, Store::Key::checkbeep, Store::Key::notify})
+    for (QLatin1String key : {Store::Key::front, Store::Key::shindou, Store::Key::checkbeep,
+                              Store::Key::notify, Store::Key::preview})
         (void)app::textToBool(value(key));
     (void)Encrypt::DecodePassword(value(Store::Key::pass));
     convertPosition(value(Store::Key::top));

@@ -61,6 +61,7 @@ Form3::Form3()
     shindou = addItem(mnufile, "shindou", QStringLiteral("振動による通知設定"), true);
     checkbeep = addItem(mnufile, "checkbeep", QStringLiteral("Beep音による通知設定"), true);
     checknotify = addItem(mnufile, "checknotify", QStringLiteral("デスクトップ通知による通知設定"), true);
+    checkpreview = addItem(mnufile, "checkpreview", QStringLiteral("差出人と件名を表示"), true);
     bar4 = addBar(mnufile, "bar4");
     checkShori = addItem(mnufile, "checkShori", QString::fromUtf16(notifier::kCheckStopCaption));
     bar2 = addBar(mnufile, "bar2");
@@ -76,6 +77,7 @@ Form3::Form3()
     connectItem(shindou, &Form3::shindou_Click);
     connectItem(checkbeep, &Form3::checkbeep_Click);
     connectItem(checknotify, &Form3::checknotify_Click);
+    connectItem(checkpreview, &Form3::checkpreview_Click);
     connectItem(checkShori, &Form3::checkShori_Click);
     connectItem(終了, &Form3::終了_Click);
     connectItem(mnuweb, &Form3::mnuweb_Click);
@@ -135,6 +137,11 @@ void Form3::checkbeep_Click()
 void Form3::checknotify_Click()
 {
     checknotify->setChecked(!checknotify->isChecked());
+}
+
+void Form3::checkpreview_Click()
+{
+    checkpreview->setChecked(!checkpreview->isChecked());
 }
 
 void Form3::checkShori_Click()

@@ -5,7 +5,7 @@
 class QAction;
 class QMenu;
 
-// Holds the notifier's popup menu; never shown itself. The four check marks are the program's
+// Holds the notifier's popup menu; never shown itself. The five check marks are the program's
 // notification switches.
 class Form3 : public QWidget {
     Q_OBJECT
@@ -22,6 +22,7 @@ public:
     QAction *shindou;
     QAction *checkbeep;
     QAction *checknotify;
+    QAction *checkpreview;
     QAction *bar4;
     QAction *checkShori;
     QAction *bar2;
@@ -37,6 +38,7 @@ public:
     void shindou_Click();
     void checkbeep_Click();
     void checknotify_Click();
+    void checkpreview_Click();
     void checkShori_Click();
     void 終了_Click();
     void mnuweb_Click();

@@ -106,6 +106,7 @@ void MenuTest::items_data()
     row("shindou", "振動による通知設定", false, true);
     row("checkbeep", "Beep音による通知設定", false, true);
     row("checknotify", "デスクトップ通知による通知設定", false, true);
+    row("checkpreview", "差出人と件名を表示", false, true);
     row("bar4", "", true);
     row("checkShori", "チェック停止(&S)");
     row("bar2", "", true);
@@ -123,7 +124,7 @@ void MenuTest::items()
     QFETCH(bool, separator);
     QFETCH(bool, checkable);
     const QList<QAction *> actions = form3().mnufile->actions();
-    QCOMPARE(actions.size(), 15);
+    QCOMPARE(actions.size(), 16);
     QAction *action = actions.at(position);
     QCOMPARE(action->objectName(), name);
     QCOMPARE(action->isSeparator(), separator);
@@ -139,7 +140,7 @@ void MenuTest::notificationSwitches_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("throughTheMenu");
-    for (const char *name : {"shindou", "checkbeep", "checknotify"}) {
+    for (const char *name : {"shindou", "checkbeep", "checknotify", "checkpreview"}) {
         QTest::addRow("%s called", name) << QString::fromUtf8(name) << false;
         QTest::addRow("%s chosen in the menu", name) << QString::fromUtf8(name) << true;
     }
@@ -157,8 +158,10 @@ void MenuTest::notificationSwitches()
             form3().shindou_Click();
         else if (name == QLatin1String("checkbeep"))
             form3().checkbeep_Click();
-        else
+        else if (name == QLatin1String("checknotify"))
             form3().checknotify_Click();
+        else
+            form3().checkpreview_Click();
     };
     click();
     QVERIFY(action->isChecked());

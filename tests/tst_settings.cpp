@@ -84,6 +84,7 @@ private slots:
         form3().mnufont->setChecked(true);
         form3().checkbeep->setChecked(true);
         form3().checknotify->setChecked(true);
+        form3().checkpreview->setChecked(true);
         form2().moveToPixels(QPoint(200, 100));
         form5().txtAppMail->setText(QStringLiteral("never saved here"));
         Module1::SaveSettings();
@@ -97,6 +98,7 @@ private slots:
         QCOMPARE(Store::read(Store::Key::shindou), QStringLiteral("False"));
         QCOMPARE(Store::read(Store::Key::checkbeep), QStringLiteral("True"));
         QCOMPARE(Store::read(Store::Key::notify), QStringLiteral("True"));
+        QCOMPARE(Store::read(Store::Key::preview), QStringLiteral("True"));
         const QByteArray bytes = testsupport::settingsFileBytes();
         for (const QLatin1String key : {Store::Key::mailer, Store::Key::colour[0], Store::Key::colour[1],
                                         Store::Key::colour[2], Store::Key::colour[3]})
@@ -108,6 +110,7 @@ private slots:
         QVERIFY(form3().mnufont->isChecked());
         QVERIFY(!form3().shindou->isChecked());
         QVERIFY(form3().checknotify->isChecked());
+        QVERIFY(form3().checkpreview->isChecked());
     }
 
     // A file from before the choice keeps what the port meant; both saves write the choice out.

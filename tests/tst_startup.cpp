@@ -58,6 +58,7 @@ private slots:
         QVERIFY(!form3().shindou->isChecked());
         QVERIFY(!form3().checkbeep->isChecked());
         QVERIFY(!form3().checknotify->isChecked());
+        QVERIFY(!form3().checkpreview->isChecked());
         for (TextBox *field : {form1().Text1, form1().Text2, form1().Text3, form1().Text4, form1().Text5,
                                form1().Text6, form1().Text7})
             QVERIFY2(field->text().isEmpty(), qPrintable(field->objectName()));
@@ -113,11 +114,13 @@ private slots:
         startWith({{Store::Key::front, stored},
                    {Store::Key::shindou, stored},
                    {Store::Key::checkbeep, stored},
-                   {Store::Key::notify, stored}});
+                   {Store::Key::notify, stored},
+                   {Store::Key::preview, stored}});
         QCOMPARE(form3().mnufont->isChecked(), checked);
         QCOMPARE(form3().shindou->isChecked(), checked);
         QCOMPARE(form3().checkbeep->isChecked(), checked);
         QCOMPARE(form3().checknotify->isChecked(), checked);
+        QCOMPARE(form3().checkpreview->isChecked(), checked);
         // Always on top from the first appearance when the switch is stored on.
         QCOMPARE(bool(form2().windowFlags() & Qt::WindowStaysOnTopHint), checked);
         verifyNothingWritten();
