@@ -247,6 +247,9 @@ void connectAlerts(std::function<void()> beep)
             beep();
         notice->countRead(count, form3().checknotify->isChecked(), f1.Text2->text(), f1.Text1->text());
     });
+    QObject::connect(&f1, &Form1::newMessages, notice, [notice](const QStringList& lines) {
+        notice->newMessages(lines, form3().checknotify->isChecked());
+    });
 }
 
 void SaveSettings()

@@ -1,5 +1,6 @@
 #include "mailcheck/conversation.h"
 
+#include "mailcheck/headerfetch.h"
 #include "mailcheck/pop3.h"
 #include "mailcheck/sasl.h"
 
@@ -97,7 +98,20 @@ bool namesStls(const QString& line)
                .compare(QLatin1String("STLS"), Qt::CaseInsensitive) == 0;
 }
 
+// The headers are in, or as many as could be read: QUIT ends the conversation as it would have.
+Step headersRead(const QString& why = QString())
+{
+    Step step = moveTo(Step::Kind::HeadersRead, kQuitSent, QStringLiteral("quit"));
+    step.detail = why;
+    return step;
+}
+
 } // namespace
+
+bool isHeaderState(const QString& state)
+{
+    return state == kUidl || state == kUidlList || state == kTop || state == kTopLines;
+}
 
 Step Conversation::capabilities(const QString& state, const QString& reply, bool unreadWaiting) const
 {
@@ -135,6 +149,8 @@ Step Conversation::next(const QString& state, const QString& reply, bool unreadW
     // Once QUIT has gone out the conversation is over; the server's goodbye changes nothing.
     if (state == kQuitSent)
         return {};
+    if (isHeaderState(state))
+        return headers(state, reply, unreadWaiting);
     if (isStartTlsState(state))
         return capabilities(state, reply, unreadWaiting);
     if (state == kAuth || state == kAuthSent || state == kAuthRefused)
@@ -203,6 +219,38 @@ Step Conversation::xoauth2(const QString& state, const QString& reply, bool unre
     return step;
 }
 
+// UIDL, then TOP n 0 for each new message; a refusal or a surprise ends the reading, never the check.
+Step Conversation::headers(const QString& state, const QString& reply, bool unreadWaiting) const
+{
+    if (!m_fetch)
+        return headersRead();
+    const QByteArray line = reply.toLatin1();
+    if (state == kUidl) {
+        if (!isSuccessReply(reply))
+            return headersRead(tr("the server has no UIDL"));
+        return moveTo(Step::Kind::Advance, kUidlList);
+    }
+    if (state == kUidlList)
+        return m_fetch->addIdLine(line) ? nextHeader(unreadWaiting) : moveTo(Step::Kind::Advance, kUidlList);
+    if (state == kTop) {
+        // A message deleted since the listing, or no TOP at all: the others may still come.
+        if (!isSuccessReply(reply))
+            return nextHeader(unreadWaiting);
+        m_fetch->beginHeader();
+        return moveTo(Step::Kind::Advance, kTopLines);
+    }
+    return m_fetch->addHeaderLine(line) ? nextHeader(unreadWaiting) : moveTo(Step::Kind::Advance, kTopLines);
+}
+
+Step Conversation::nextHeader(bool unreadWaiting) const
+{
+    if (unreadWaiting)
+        return headersRead(tr("a reply came before its command was sent"));
+    if (const std::optional<int> number = m_fetch->takeNext())
+        return moveTo(Step::Kind::Send, kTop, QStringLiteral("top %1 0").arg(*number));
+    return headersRead();
+}
+
 Step Conversation::refused(const Row *row, const QString& reply) const
 {
     const bool login = row && row->refusalIsLogin;
@@ -227,6 +275,12 @@ Step Conversation::answer(const Row *row, const QString& reply, bool unreadWaiti
             return finish(QStringLiteral("Server error"), reply);
         step.kind = Step::Kind::CountRead;
         step.count = *count;
+        // Only asked for when wanted and there is mail; bytes behind the count cannot be UIDL's answer.
+        if (m_fetch && *count != QLatin1String("0") && !unreadWaiting) {
+            m_fetch->begin(*count);
+            step.command = QStringLiteral("uidl");
+            step.commandState = kUidl;
+        }
         return step;
     }
     // Neither value may go out if either would split a command in two.

@@ -25,23 +25,36 @@ inline constexpr QLatin1String kStat("stat");            // PASS sent, its reply
 inline constexpr QLatin1String kAllOK("allOK");          // STAT sent, the count awaited
 inline constexpr QLatin1String kCountRead("top 1 10");   // passing: the count was just read
 inline constexpr QLatin1String kQuitSent("connectQQQQ"); // QUIT sent: the conversation is over
+// The count is shown; the senders and subjects of the new messages are read.
+inline constexpr QLatin1String kUidl("uidl");          // UIDL sent, its status awaited
+inline constexpr QLatin1String kUidlList("uidl list"); // reading UIDL's listing
+inline constexpr QLatin1String kTop("top");            // TOP n 0 sent, its status awaited
+inline constexpr QLatin1String kTopLines("top lines"); // reading TOP's header lines
 } // namespace popstate
+
+// The count is shown and the check reads the new messages' headers: a failure now ends only that.
+bool isHeaderState(const QString& state);
+
+class HeaderFetch;
 
 // What the window does next with one reply.
 struct Step {
     enum class Kind {
-        Ignore,    // nothing at all
-        Send,      // send command, then popState becomes state
-        Finish,    // the check ends without a count: result line and detail
-        CountRead, // popState becomes state, then the count is shown
-        Advance,   // popState becomes state; nothing goes out
-        StartTls,  // popState becomes state, and the TLS handshake begins on the open connection
+        Ignore,      // nothing at all
+        Send,        // send command, then popState becomes state
+        Finish,      // the check ends without a count: result line and detail
+        CountRead,   // popState becomes state, then the count is shown
+        Advance,     // popState becomes state; nothing goes out
+        StartTls,    // popState becomes state, and the TLS handshake begins on the open connection
+        HeadersRead, // send command (QUIT), popState becomes state; the headers read are shown
     };
     Kind kind = Kind::Ignore;
-    QString command;           // Send: without its line end
+    QString command;           // Send, HeadersRead: without its line end; CountRead: instead of QUIT
+    QString commandState;      // CountRead: popState once command went out
     QString state;             // Send, CountRead
     QString result;            // Finish
-    QString detail;            // Finish: what the tooltip adds to the result line, as the server said it
+    QString detail;            // Finish: what the tooltip adds to the result line, as the server said it;
+                               // HeadersRead: why no more headers were read, if not all were
     QString hint;              // Finish: our own advice after it, if any
     bool tokenRefused = false; // Finish: the server refused the access token (a fresh one may do)
     QString count;             // CountRead: decimal digits without leading zeros
@@ -67,8 +80,11 @@ struct ConversationRow;
 class Conversation {
     Q_DECLARE_TR_FUNCTIONS(Conversation)
 public:
-    explicit Conversation(Account account, Security security = Security::None, Login login = Login::Password)
-        : m_account(std::move(account)), m_security(security), m_login(login)
+    // fetch: where the new messages' headers are read into, when the user wants them (none: the
+    // conversation is the same as without the feature, byte for byte).
+    explicit Conversation(Account account, Security security = Security::None, Login login = Login::Password,
+                          HeaderFetch *fetch = nullptr)
+        : m_account(std::move(account)), m_security(security), m_login(login), m_fetch(fetch)
     {
     }
 
@@ -83,12 +99,15 @@ private:
     Step capabilities(const QString& state, const QString& reply, bool unreadWaiting) const;
     Step logIn(bool unreadWaiting) const;
     Step xoauth2(const QString& state, const QString& reply, bool unreadWaiting) const;
+    Step headers(const QString& state, const QString& reply, bool unreadWaiting) const;
+    Step nextHeader(bool unreadWaiting) const;
     Step refused(const ConversationRow *row, const QString& reply) const;
     Step answer(const ConversationRow *row, const QString& reply, bool unreadWaiting) const;
 
     Account m_account;
     Security m_security;
     Login m_login;
+    HeaderFetch *m_fetch;
 };
 
 } // namespace mailcheck

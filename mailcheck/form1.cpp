@@ -2,6 +2,7 @@
 
 #include "app/clock.h"
 #include "app/lifecycle.h"
+#include "app/log.h"
 #include "app/module1.h"
 #include "app/onlineaccounts.h"
 #include "app/password.h"
@@ -14,7 +15,10 @@
 #include "dialogs/dialogwindow.h"
 #include "dialogs/form4.h"
 #include "mailcheck/conversation.h"
+#include "mailcheck/headerfetch.h"
+#include "mailcheck/headers.h"
 #include "mailcheck/pop3.h"
+#include "mailcheck/seenids.h"
 #include "mailcheck/timer.h"
 #include "mailcheck/winsock.h"
 #include "notifier/alerts.h"
@@ -350,8 +354,8 @@ void Form1::Winsock1_Encrypted()
 mailcheck::Conversation Form1::conversation() const
 {
     return mailcheck::Conversation({Text2->text(), Text3->text(), m_token}, m_checkSecurity,
-                                   m_token.isEmpty() ? mailcheck::Login::Password
-                                                     : mailcheck::Login::Xoauth2);
+                                   m_token.isEmpty() ? mailcheck::Login::Password : mailcheck::Login::Xoauth2,
+                                   m_fetch.get());
 }
 
 void Form1::carryOut(const mailcheck::Step& step)
@@ -386,7 +390,12 @@ void Form1::carryOut(const mailcheck::Step& step)
         m_token.clear();
         popState = step.state;
         mailCount = step.count;
-        showMailCount();
+        showMailCount(step.command, step.commandState);
+        return;
+    case mailcheck::Step::Kind::HeadersRead:
+        Winsock1->SendData(step.command + kCrLf);
+        popState = step.state;
+        showHeaders(step.detail);
         return;
     }
 }
@@ -394,6 +403,12 @@ void Form1::carryOut(const mailcheck::Step& step)
 void Form1::Winsock1_Error(const QString& description)
 {
     Winsock1->Close();
+    // The count is shown already: only the reading of the headers ends.
+    if (mailcheck::isHeaderState(popState)) {
+        popState = kConnect;
+        showHeaders(description);
+        return;
+    }
     // After QUIT the server hangs up, or the conversation's time runs out: both are normal.
     if (popState == kQuitSent)
         return;
@@ -402,6 +417,12 @@ void Form1::Winsock1_Error(const QString& description)
 
 void Form1::Winsock1_LineTooLong()
 {
+    if (mailcheck::isHeaderState(popState)) {
+        Winsock1->Close();
+        popState = kConnect;
+        showHeaders(tr("reply line too long"));
+        return;
+    }
     if (popState == kQuitSent) {
         Winsock1->Close();
         return;
@@ -554,6 +575,17 @@ void Form1::connectOrSayWhy(const QString& passwordUnknown)
         return;
     }
     m_checkSecurity = m_security;
+    m_fetch.reset();
+    if (form3().checkpreview->isChecked()) {
+        const QByteArray key = mailcheck::SeenIds::accountKey(Text1->text(), Text2->text());
+        m_fetch = std::make_unique<mailcheck::HeaderFetch>(
+            [key] { return mailcheck::SeenIds::load(key); },
+            [key](const QSet<QByteArray>& ids) {
+                const QString problem = mailcheck::SeenIds::save(key, ids);
+                if (!problem.isEmpty())
+                    app::tell(QStringLiteral("the seen messages were not saved: ") + problem);
+            });
+    }
     Winsock1->Connect(mailcheck::hostFromText(Text1->text()), *port, m_checkSecurity);
 }
 
@@ -611,11 +643,13 @@ void Form1::closeEvent(QCloseEvent *event)
     hide();
 }
 
-void Form1::showMailCount()
+void Form1::showMailCount(const QString& command, const QString& commandState)
 {
     if (mailCount == QLatin1String("0")) {
         popState = kConnect;
         Winsock1->Close();
+        // The messages listed are gone.
+        form2().showPreview({});
         const QString outcome = notifier::messagesText(mailCount);
         form2().showResult(QStringLiteral("Not Found e-Mail"), toolTipOutcome(outcome),
                            form4().Colour[1]->text());
@@ -625,9 +659,15 @@ void Form1::showMailCount()
     }
     if (popState == kQuitSent)
         return;
-    // The socket stays open: the server closes it after QUIT, or the next check does.
-    Winsock1->SendData(QStringLiteral("quit") + kCrLf);
-    popState = kQuitSent;
+    // The socket stays open: the server closes it after QUIT, or the next check does. When the
+    // headers are wanted, UIDL goes out instead and QUIT after them.
+    if (command.isEmpty()) {
+        Winsock1->SendData(QStringLiteral("quit") + kCrLf);
+        popState = kQuitSent;
+    } else {
+        Winsock1->SendData(command + kCrLf);
+        popState = commandState;
+    }
     emit countRead(mailCount);
     const bool shake = form3().shindou->isChecked();
     Timer2->setEnabled(shake);
@@ -639,6 +679,26 @@ void Form1::showMailCount()
     notifier::blink(
         form2(), [](int slot) { return form4().Colour[slot]->text(); }, [this](double s) { WaitSeconds(s); });
     emit checkFinished(outcome);
+}
+
+// The new messages' senders and subjects in the tooltip, and to whoever announces them. A list with
+// nothing new in it keeps the one before; why the reading ended early is said after what was read.
+void Form1::showHeaders(const QString& why)
+{
+    QList<mailcheck::MessageHeaders> messages;
+    if (m_fetch) {
+        m_fetch->cutOff();
+        for (const QByteArray& block : m_fetch->headers())
+            messages << mailcheck::decodeHeaders(block);
+    }
+    const QStringList lines = notifier::previewLines(messages);
+    QStringList shown = lines;
+    if (!why.isEmpty())
+        shown << tr("headers not read: %1").arg(notifier::detailText(why));
+    if (!shown.isEmpty())
+        form2().showPreview(shown);
+    if (!lines.isEmpty())
+        emit newMessages(lines);
 }
 
 void Form1::endCheck(const QString& result, const QString& detail, const QString& hint)

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class Password;
 namespace app {
@@ -13,6 +14,7 @@ class TokenCommand;
 }
 namespace mailcheck {
 class Conversation;
+class HeaderFetch;
 struct Step;
 } // namespace mailcheck
 class QComboBox;
@@ -118,6 +120,8 @@ signals:
     // A check has read the mailbox's count, before its result shows: the beep and the desktop
     // notification follow it (their rules are theirs, wired at start-up).
     void countRead(const QString& count);
+    // A check found new messages (by their ids, whatever the count did): their lines, newest first.
+    void newMessages(const QStringList& lines);
     // A check has written its result (after the blink when mail was found); outcome as in the tooltip.
     void checkFinished(const QString& outcome);
     // The notifier is back in its place after a shake.
@@ -140,7 +144,8 @@ private:
     void showPasswordInUse();
     mailcheck::Conversation conversation() const;
     static void whenNotifierOnScreen(QObject *context, std::function<void()> run);
-    void showMailCount();
+    void showMailCount(const QString& command, const QString& commandState);
+    void showHeaders(const QString& why);
     void endCheck(const QString& result, const QString& detail, const QString& hint = QString());
     // What the tooltip says of a check: the outcome, and that it went in clear text when it did.
     QString toolTipOutcome(const QString& outcome, const QString& hint = QString()) const;
@@ -160,6 +165,8 @@ private:
     mailcheck::Security m_checkSecurity = mailcheck::Security::None;
     // The check waiting for the keyring, if any: one at a time; deleting it drops that check.
     QPointer<QObject> m_passwordWait;
+    // The check's reading of the new messages' headers, when the menu's switch asks for them.
+    std::unique_ptr<mailcheck::HeaderFetch> m_fetch;
     bool m_shaking = false;
     bool m_shakeAgain = false;
 };

@@ -1,5 +1,7 @@
 #include "notifier/desktopnotice.h"
 
+#include "notifier/rules.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -82,9 +84,16 @@ void DesktopNotice::countRead(const QString& count, bool on, const QString& acco
     const NoticeStep step = noticeStep(m_previous, count, on);
     m_previous = digitsOf(count).toString();
     if (step == NoticeStep::Show)
-        show({m_previous, account, server});
+        show({m_previous, account, server, {}});
     else if (step == NoticeStep::Close)
         close();
+}
+
+void DesktopNotice::newMessages(const QStringList& lines, bool on)
+{
+    // The count the latest check read, which came first; the account is in the lines' stead.
+    if (on && !lines.isEmpty() && m_previous != QLatin1String("0"))
+        show({m_previous, {}, {}, lines});
 }
 
 void DesktopNotice::listen(QDBusConnection& bus)
@@ -188,8 +197,9 @@ void DesktopNotice::askCapabilities()
 
 void DesktopNotice::send(const Request& request)
 {
-    const QDBusMessage message =
-        noticeMessage(m_id, request.count, noticeBody(request.account, request.server, m_markup));
+    const QString body = request.lines.isEmpty() ? noticeBody(request.account, request.server, m_markup)
+                                                 : previewBody(request.lines, m_markup);
+    const QDBusMessage message = noticeMessage(m_id, request.count, body);
     m_inFlight = true;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotice::sent);

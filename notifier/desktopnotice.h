@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QDBusMessage;
@@ -45,6 +46,8 @@ public:
 
     // A check read this count.
     void countRead(const QString& count, bool on, const QString& account, const QString& server);
+    // A check found new messages, whether or not the count rose: the notification lists them.
+    void newMessages(const QStringList& lines, bool on);
 
     // The program ends: the notification it showed goes with it. Waits at most boundMs.
     void closeAtExit(int boundMs = 500);
@@ -64,6 +67,7 @@ private:
         QString count;
         QString account;
         QString server;
+        QStringList lines; // the new messages, when known
     };
 
     void show(const Request& request);

@@ -112,11 +112,22 @@ void Form2::showProblem(const QString& problem)
     updateToolTip();
 }
 
+void Form2::showPreview(const QStringList& lines)
+{
+    if (lines == m_preview)
+        return;
+    m_preview = lines;
+    updateToolTip();
+    if (!lines.isEmpty())
+        app::reportStatus(Label1->text(), lines.join(QStringLiteral(" / ")));
+}
+
 void Form2::updateToolTip()
 {
+    const QStringList lines = QStringList{m_problem, m_outcome} + m_preview;
     // toolTip() keeps each line whole for whoever reads it; the tip on screen is wrapped.
-    setToolTip(notifier::shownToolTip({m_problem, m_outcome}, 0));
-    m_shownToolTip = notifier::shownToolTip({m_problem, m_outcome}, notifier::kToolTipColumns);
+    setToolTip(notifier::shownToolTip(lines, 0));
+    m_shownToolTip = notifier::shownToolTip(lines, notifier::kToolTipColumns);
 }
 
 double Form2::Top() const

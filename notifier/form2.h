@@ -4,6 +4,7 @@
 #include "notifier/rules.h"
 
 #include <QPoint>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
@@ -31,6 +32,9 @@ public:
     // The one writer of the panel's colour, from a colour field's text: the colour dialog, the
     // result line and the blink all paint it here. A text that does not convert leaves the panel.
     void setPanelColour(const QString& colourText);
+    // The new messages' lines, kept in the tooltip below the outcome until replaced; none takes them
+    // away. Each reaches the status probe.
+    void showPreview(const QStringList& lines);
     // The clock line: today's date and the time now.
     void showClock();
     // A problem with the settings file, kept as the tooltip's first line above every later check's
@@ -98,6 +102,7 @@ private:
 
     QString m_problem;
     QString m_outcome; // the last check's, as the tooltip tells it
+    QStringList m_preview;
     QString m_shownToolTip;
 
     // The place the program put the window: the truth, whatever the window manager reports.
