@@ -1,4 +1,5 @@
 #include "mailcheck/conversation.h"
+#include "mailcheck/headerfetch.h"
 
 #include <QTest>
 
@@ -18,7 +19,13 @@ QString described(const Step& step)
         return step.result + QStringLiteral(": ") + step.detail +
                (step.hint.isEmpty() ? QString() : QStringLiteral(" / ") + step.hint);
     case Step::Kind::CountRead:
-        return QStringLiteral("count ") + step.count + QStringLiteral(" -> ") + step.state;
+        return QStringLiteral("count ") + step.count + QStringLiteral(" -> ") + step.state +
+               (step.command.isEmpty()
+                    ? QString()
+                    : QStringLiteral(" then ") + step.command + QStringLiteral(" -> ") + step.commandState);
+    case Step::Kind::HeadersRead:
+        return QStringLiteral("headers read, send ") + step.command + QStringLiteral(" -> ") + step.state +
+               (step.detail.isEmpty() ? QString() : QStringLiteral(": ") + step.detail);
     case Step::Kind::Advance:
         return QStringLiteral("-> ") + step.state;
     case Step::Kind::StartTls:
@@ -37,6 +44,8 @@ private slots:
     void steps();
     void secured_data();
     void secured();
+    void headers_data();
+    void headers();
 };
 
 void TestConversation::steps_data()
@@ -214,6 +223,116 @@ void TestConversation::secured()
     const Step got = reply == QLatin1String("<tls>") ? conversation.tlsReady(state, unreadWaiting)
                                                      : conversation.next(state, reply, unreadWaiting);
     QCOMPARE(described(got), step);
+}
+
+// The senders and subjects: the replies from STAT's on, one after the other ("~" before a reply: more
+// bytes wait behind it). What went out, the headers kept and the ids saved for the next check.
+void TestConversation::headers_data()
+{
+    QTest::addColumn<bool>("wanted");
+    QTest::addColumn<QStringList>("seen");
+    QTest::addColumn<QStringList>("replies");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("headers");
+    QTest::addColumn<QStringList>("saved");
+    const QString quit = QStringLiteral("headers read, send quit -> connectQQQQ");
+    const QString uidl = QStringLiteral("count 3 -> top 1 10 then uidl -> uidl");
+    const QStringList list{"+OK 3 messages", "1 a", "2 b", "3 c", "."};
+    const QStringList abc{"a", "b", "c"};
+
+    QTest::newRow("switch off: QUIT after the count, as ever")
+        << false << QStringList() << QStringList{"+OK 3 0"} << QStringList{"count 3 -> top 1 10"}
+        << QStringList() << QStringList();
+    QTest::newRow("empty mailbox: no UIDL")
+        << true << QStringList() << QStringList{"+OK 0 0"} << QStringList{"count 0 -> top 1 10"}
+        << QStringList() << QStringList();
+    QTest::newRow("more behind the count: no UIDL")
+        << true << QStringList() << QStringList{"~+OK 3 0"} << QStringList{"count 3 -> top 1 10"}
+        << QStringList() << QStringList();
+    QTest::newRow("UIDL refused") << true << QStringList() << QStringList{"+OK 3 0", "-ERR no UIDL"}
+                                  << QStringList{uidl, quit + ": the server has no UIDL"} << QStringList()
+                                  << QStringList();
+    QTest::newRow("nothing new") << true << abc << QStringList{"+OK 3 0"} + list << QStringList{uidl, quit}
+                                 << QStringList() << abc;
+    QTest::newRow("two new, newest first, dots unstuffed")
+        << true << QStringList{"a"}
+        << QStringList{"+OK 3 0"} + list +
+               QStringList{"+OK", "Subject: three", ".", "+OK", "From: x", "..two", "", "."}
+        << QStringList{uidl, "send top 3 0 -> top", "send top 2 0 -> top", quit}
+        << QStringList{"Subject: three\r\n", "From: x\r\n.two\r\n\r\n"} << abc;
+    QTest::newRow("first check: every message new, the five newest read")
+        << true << QStringList()
+        << QStringList{"+OK 7 0", "+OK", "1 a",  "2 b",  "3 c",  "4 d",  "5 e", "6 f",
+                       "7 g",     ".",   "-ERR", "-ERR", "-ERR", "-ERR", "-ERR"}
+        << QStringList{"count 7 -> top 1 10 then uidl -> uidl",
+                       "send top 7 0 -> top",
+                       "send top 6 0 -> top",
+                       "send top 5 0 -> top",
+                       "send top 4 0 -> top",
+                       "send top 3 0 -> top",
+                       quit}
+        << QStringList() << QStringList{"a", "b", "c", "d", "e", "f", "g"};
+    QTest::newRow("a refused TOP skips that message")
+        << true << QStringList{"a", "b"}
+        << QStringList{"+OK 3 0"} + list + QStringList{"-ERR no such message"}
+        << QStringList{uidl, "send top 3 0 -> top", quit} << QStringList() << abc;
+    QTest::newRow("duplicate and absurd ids dropped")
+        << true << QStringList()
+        << QStringList{"+OK 3 0", "+OK", "1 a", "1 b", "2 a", "9 z", "0 q", "x y", "3 " + QString(71, 'u'),
+                       "3 c d",   ".",   "+OK", "."}
+        << QStringList{uidl, "send top 1 0 -> top", quit} << QStringList{""} << QStringList{"a"};
+    QTest::newRow("more behind the listing's end")
+        << true << QStringList() << QStringList{"+OK 3 0"} + list.mid(0, 4) + QStringList{"~."}
+        << QStringList{uidl, quit + ": a reply came before its command was sent"} << QStringList() << abc;
+    QStringList endless{"+OK 3 0", "+OK"};
+    for (int i = 1; i <= 20000; ++i)
+        endless << QStringLiteral("%1 id%1").arg(i);
+    QTest::newRow("a listing that never ends sends nothing")
+        << true << QStringList() << endless << QStringList{uidl} << QStringList() << QStringList();
+}
+
+void TestConversation::headers()
+{
+    QFETCH(bool, wanted);
+    QFETCH(QStringList, seen);
+    QFETCH(QStringList, replies);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, headers);
+    QFETCH(QStringList, saved);
+    QStringList savedIds;
+    mailcheck::HeaderFetch fetch(
+        [&seen] {
+            QSet<QByteArray> ids;
+            for (const QString& id : seen)
+                ids.insert(id.toLatin1());
+            return ids;
+        },
+        [&savedIds](const QSet<QByteArray>& ids) {
+            for (const QByteArray& id : ids)
+                savedIds << QString::fromLatin1(id);
+            savedIds.sort();
+        });
+    const mailcheck::Conversation conversation({QStringLiteral("alice"), QStringLiteral("s3cret"), {}},
+                                               mailcheck::Security::None, mailcheck::Login::Password,
+                                               wanted ? &fetch : nullptr);
+    QString state = QStringLiteral("allOK");
+    QStringList got;
+    for (QString reply : replies) {
+        const bool unread = reply.startsWith(QLatin1Char('~'));
+        if (unread)
+            reply.remove(0, 1);
+        const Step step = conversation.next(state, reply + QStringLiteral("\r\n"), unread);
+        if (step.kind != Step::Kind::Advance)
+            got << described(step);
+        state =
+            step.kind == Step::Kind::CountRead && !step.command.isEmpty() ? step.commandState : step.state;
+    }
+    QCOMPARE(got, steps);
+    QStringList kept;
+    for (const QByteArray& header : fetch.headers())
+        kept << QString::fromLatin1(header);
+    QCOMPARE(kept, headers);
+    QCOMPARE(savedIds, saved);
 }
 
 QTEST_GUILESS_MAIN(TestConversation)
