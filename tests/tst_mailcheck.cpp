@@ -7,6 +7,7 @@
 #include "dialogs/form4.h"
 #include "mailcheck/form1.h"
 #include "mailcheck/pop3.h"
+#include "mailcheck/seenids.h"
 #include "mailcheck/timer.h"
 #include "mailcheck/winsock.h"
 #include "notifier/form2.h"
@@ -171,6 +172,8 @@ private slots:
     void shakeReturnsWindowToItsPlace();
     void shakeOncePerEnable();
     void checkNestedInsideBlink();
+    void sendersAndSubjects_data();
+    void sendersAndSubjects();
     void waitHandlesEventsWithoutSpinning();
     void fedBytesDriveTheConversation();
     void clockLine();
@@ -190,6 +193,7 @@ void TestMailCheck::init()
     qunsetenv("VURK_TEST_CONVERSATION_TIMEOUT_MS");
     qunsetenv("VURK_TEST_TLS_PORT");
     qunsetenv("VURK_TEST_CHECK_INTERVAL_MS");
+    QFile::remove(mailcheck::SeenIds::filePath());
     prepareWindows();
 }
 
@@ -686,6 +690,65 @@ void TestMailCheck::checkNestedInsideBlink()
     QCOMPARE(server.connections, 2);
     QCOMPARE(form2().Label1->text(), QStringLiteral("You have 1 e-Mail\r\n"));
     QCOMPARE(server.received, QByteArray("user alice\r\npass s3cret\r\nstat\r\nquit\r\n").repeated(2));
+}
+
+// With the switch on, the count shows as ever and the new messages' senders and subjects follow in the
+// tooltip; whatever the server does with UIDL and TOP, QUIT or the time limit ends the conversation.
+void TestMailCheck::sendersAndSubjects_data()
+{
+    QTest::addColumn<QList<QByteArray>>("uidl");
+    QTest::addColumn<QList<QByteArray>>("top");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("announced");
+    using L = QList<QByteArray>;
+    const QByteArray login = "user alice\r\npass s3cret\r\nstat\r\n";
+    const L list{"+OK\r\n1 a\r\n2 b\r\n.\r\n"};
+    const L header{"+OK\r\nFrom: =?UTF-8?B?5bGx55SwIOWkqumDjg==?= <taro@example.jp>\r\n"
+                   "Subject: =?UTF-8?B?5Lya6K2w44Gu5Lu2?=\r\n.\r\n"};
+    QTest::newRow("decoded, newest first")
+        << list << header << login + "uidl\r\ntop 2 0\r\ntop 1 0\r\nquit\r\n"
+        << QStringLiteral("山田 太郎 — 会議の件") << 1;
+    QTest::newRow("no UIDL") << L{"-ERR unknown command\r\n"} << header << login + "uidl\r\nquit\r\n"
+                             << QStringLiteral("headers not read: the server has no UIDL") << 0;
+    QTest::newRow("TOP without its dot")
+        << list << L{"+OK\r\nSubject: cut short\r\n"} << login + "uidl\r\ntop 2 0\r\n"
+        << QStringLiteral("(差出人なし) — cut short") << 1;
+    QTest::newRow("a header line past the framing")
+        << list << L{"+OK\r\nSubject: " + QByteArray(8000, 'x') + "\r\n.\r\n"}
+        << login + "uidl\r\ntop 2 0\r\n"
+        << QStringLiteral("headers not read: reply line too long") << 0;
+}
+
+void TestMailCheck::sendersAndSubjects()
+{
+    QFETCH(QList<QByteArray>, uidl);
+    QFETCH(QList<QByteArray>, top);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, shown);
+    QFETCH(int, announced);
+    // The replies behind the count are read once the blink is over: the bound must outlast it.
+    qputenv("VURK_TEST_CONVERSATION_TIMEOUT_MS", "4000");
+    form3().checkpreview->setChecked(true);
+    FakeServer server;
+    server.replies["uidl"] = uidl;
+    server.replies["top"] = top;
+    QSignalSpy lines(&f1(), &Form1::newMessages);
+    QCOMPARE(runCheck(&server), QStringLiteral("2 messages"));
+    QCOMPARE(form2().Label1->text(), QStringLiteral("You have 2 e-Mail\r\n"));
+    QTRY_VERIFY2_WITH_TIMEOUT(form2().toolTip().contains(shown), qPrintable(form2().toolTip()), 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(server.received, sent, 5000);
+    QCOMPARE(lines.count(), announced);
+
+    // The next check knows the ids: nothing is read or announced again.
+    if (announced == 0 || sent.endsWith("top 2 0\r\n"))
+        return;
+    server.received.clear();
+    QCOMPARE(runCheck(&server), QStringLiteral("2 messages"));
+    QTRY_COMPARE_WITH_TIMEOUT(server.received,
+                              QByteArray("user alice\r\npass s3cret\r\nstat\r\nuidl\r\nquit\r\n"), 5000);
+    QCOMPARE(lines.count(), 1);
+    QVERIFY(form2().toolTip().contains(shown));
 }
 
 void TestMailCheck::waitHandlesEventsWithoutSpinning()
