@@ -33,10 +33,12 @@ public:
 
 public slots:
     QStringList GetCapabilities() { return {QStringLiteral("body-markup")}; }
-    uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString&,
+    uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
                 const QStringList&, const QVariantMap&, int)
     {
-        calls << QStringLiteral("Notify %1 %2").arg(replaces).arg(summary);
+        // The account's body is the usual one; a list of new messages is recorded.
+        calls << QStringLiteral("Notify %1 %2").arg(replaces).arg(summary) +
+                     (body == QLatin1String("taro@pop") ? QString() : QStringLiteral(" / ") + body);
         setDelayedReply(true);
         waiting << message();
         return 0;
@@ -258,6 +260,11 @@ private slots:
         QTest::newRow("the same id shown anew acts again")
             << list("count 3,answer 7,action 7 2,count 4,answer 7,action 7 3")
             << list("Notify 0 You have 3 e-Mail,Notify 7 You have 4 e-Mail") << 2;
+        QTest::newRow("new messages while the count stays: listed, escaped")
+            << list("count 3,answer 7,new A <a&b>|B,answer 7")
+            << list("Notify 0 You have 3 e-Mail,Notify 7 You have 3 e-Mail / A &lt;a&amp;b&gt;\nB") << 0;
+        QTest::newRow("new messages with the switch off: nothing")
+            << list("count 3,answer 7,new-off A") << list("Notify 0 You have 3 e-Mail") << 0;
     }
 
     void noticeAgainstAScriptedServer()
@@ -282,6 +289,9 @@ private slots:
                 const QStringList word = step.split(QLatin1Char(' '));
                 if (word[0] == QLatin1String("count")) {
                     notice.countRead(word[1], true, QStringLiteral("taro"), QStringLiteral("pop"));
+                } else if (word[0].startsWith(QLatin1String("new"))) {
+                    notice.newMessages(step.section(QLatin1Char(' '), 1).split(QLatin1Char('|')),
+                                       word[0] == QLatin1String("new"));
                 } else if (word[0] == QLatin1String("wait")) {
                     QTRY_VERIFY(!server.waiting.isEmpty());
                 } else if (word[0] == QLatin1String("answer")) {
