@@ -4,12 +4,17 @@
 #include "app/windows.h"
 #include "dialogs/form4.h"
 #include "mailcheck/form1.h"
+#include "mailcheck/headers.h"
 #include "mailcheck/pop3.h"
+#include "mailcheck/seenids.h"
 #include "mailcheck/winsock.h"
 #include "notifier/form2.h"
+#include "notifier/form3.h"
+#include "notifier/rules.h"
 #include "scramble/encrypt.h"
 #include "support/reset.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -40,9 +45,11 @@ private slots:
     void certsFolderTrustedOnlyWhilePrivate();
     void securityAgainstAServerThatWantsStarttls_data();
     void securityAgainstAServerThatWantsStarttls();
+    void sendersAndSubjectsOfNewMail();
 
 private:
-    QString startServer(const QString& name, int messages, const QString& option = QString());
+    QString startServer(const QString& name, int messages, const QString& option = QString(),
+                        const QStringList& more = {});
     void stopServer(const QString& name);
     QByteArray serverLog(const QString& name) const;
     QString runCheck();
@@ -54,12 +61,14 @@ private:
     QString m_starttlsPort;
 };
 
-QString TestPop3Dovecot::startServer(const QString& name, int messages, const QString& option)
+QString TestPop3Dovecot::startServer(const QString& name, int messages, const QString& option,
+                                     const QStringList& more)
 {
     QProcess process;
     QStringList args{QStringLiteral("start"), m_tmp.filePath(name), QString::number(messages)};
     if (!option.isEmpty())
         args << option;
+    args << more;
     process.start(m_script, args);
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -110,6 +119,7 @@ void TestPop3Dovecot::cleanupTestCase()
     stopServer(QStringLiteral("plain"));
     stopServer(QStringLiteral("tls"));
     stopServer(QStringLiteral("starttls"));
+    stopServer(QStringLiteral("preview"));
 }
 
 void TestPop3Dovecot::init()
@@ -293,6 +303,75 @@ void TestPop3Dovecot::securityAgainstAServerThatWantsStarttls()
         QTest::qWait(300);
         QVERIFY(!serverLog(QStringLiteral("starttls")).mid(logBefore).contains(login));
     }
+}
+
+// Real headers from real mail programs, in their charsets, through a real server: the new ones are
+// listed decoded, newest first; after a restart nothing old comes again; one deleted and one added
+// leave the count as it was, and the added one is announced.
+void TestPop3Dovecot::sendersAndSubjectsOfNewMail()
+{
+    const QString fixtures = QFileInfo(QFINDTESTDATA("fixtures/headers/expected.tsv")).path();
+    QHash<QString, mailcheck::MessageHeaders> expected;
+    QFile tsv(fixtures + QStringLiteral("/expected.tsv"));
+    QVERIFY(tsv.open(QIODevice::ReadOnly));
+    for (const QByteArray& line : tsv.readAll().split('\n')) {
+        const QStringList field = QString::fromUtf8(line).split(QLatin1Char('\t'));
+        if (field.size() == 3)
+            expected.insert(field[0], {field[1], field[2]});
+    }
+    const auto shown = [&expected](const QStringList& names) {
+        QList<mailcheck::MessageHeaders> messages;
+        for (const QString& name : names)
+            messages << expected.value(name + QStringLiteral(".eml"));
+        return notifier::previewLines(messages);
+    };
+    const QStringList first{QStringLiteral("ja-shuriken-iso2022jp-raw"), QStringLiteral("ja-gmail-utf8-b"),
+                            QStringLiteral("ja-docomo-sjis-b"), QStringLiteral("ja-cron-eucjp-raw"),
+                            QStringLiteral("ja-becky-iso2022jp-b")};
+    QVERIFY(QDir().mkpath(m_tmp.filePath(QStringLiteral("eml"))));
+    for (const QString& name : first)
+        QVERIFY(QFile::copy(fixtures + QLatin1Char('/') + name + QStringLiteral(".eml"),
+                            m_tmp.filePath(QStringLiteral("eml/") + name + QStringLiteral(".eml"))));
+    const QString port = startServer(QStringLiteral("preview"), 1, QStringLiteral("--messages-from"),
+                                     {m_tmp.filePath(QStringLiteral("eml"))});
+    QVERIFY2(!port.isEmpty(), "the Dovecot with real headers did not start");
+    QFile::remove(mailcheck::SeenIds::filePath());
+    const auto check = [this, &port](QStringList *announced) -> QString {
+        init();
+        form1().Text4->setText(port);
+        form3().checkpreview->setChecked(true);
+        QSignalSpy lines(&form1(), &Form1::newMessages);
+        const QString outcome = runCheck();
+        // The headers come after the blink; QUIT follows them.
+        if (!QTest::qWaitFor([] { return popState == QLatin1String("connectQQQQ"); }, 20000))
+            return QStringLiteral("(headers not read)");
+        if (!lines.isEmpty())
+            *announced = lines.first().first().toStringList();
+        return outcome;
+    };
+
+    QStringList announced;
+    QCOMPARE(check(&announced), QStringLiteral("6 messages"));
+    QCOMPARE(announced, shown(first));
+    for (const QString& line : shown(first))
+        QVERIFY2(form2().toolTip().contains(line), qPrintable(form2().toolTip()));
+
+    testsupport::resetProgram();
+    announced.clear();
+    QCOMPARE(check(&announced), QStringLiteral("6 messages"));
+    QCOMPARE(announced, QStringList());
+
+    const QString maildir = m_tmp.filePath(QStringLiteral("preview/home/vurk/Maildir/"));
+    const QStringList gone =
+        QDir(maildir + QStringLiteral("cur")).entryList({QStringLiteral("*.M2P1.*")}, QDir::Files);
+    QCOMPARE(gone.size(), 1);
+    QVERIFY(QFile::remove(maildir + QStringLiteral("cur/") + gone.first()));
+    QVERIFY(QFile::copy(fixtures + QStringLiteral("/ja-thunderbird-utf8-b.eml"),
+                        maildir + QStringLiteral("new/1700000099.M99P1.vurk")));
+    testsupport::resetProgram();
+    QCOMPARE(check(&announced), QStringLiteral("6 messages"));
+    QCOMPARE(announced, shown({QStringLiteral("ja-thunderbird-utf8-b")}));
+    stopServer(QStringLiteral("preview"));
 }
 
 QTEST_MAIN(TestPop3Dovecot)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A private Dovecot POP3 server for tests and benchmarks, all under one folder, on a free loopback port.
 #
-#   dovecot.sh start DIR N_MESSAGES [--tls|--starttls] [--oauth2 TOKENINFO_URL]
+#   dovecot.sh start DIR N_MESSAGES [--tls|--starttls] [--oauth2 TOKENINFO_URL] [--messages-from FOLDER]
 #                                             prints the port once the server accepts connections
 #   dovecot.sh stop DIR                       stops it (bounded) and leaves DIR for inspection
 #
@@ -11,7 +11,8 @@
 # before it: a client from 127.0.0.1 is not one dovecot would trust as local. With --oauth2 it
 # also takes SASL XOAUTH2 and OAUTHBEARER, asking TOKENINFO_URL with the token appended
 # (support/tokeninfo.py: http://127.0.0.1:PORT/tokeninfo?access_token=) for the user's "email";
-# "vurk" and "vurk@any.domain" share the one mailbox.
+# "vurk" and "vurk@any.domain" share the one mailbox. With --messages-from every *.eml of FOLDER
+# follows the N_MESSAGES made up ones, in the order of their names, as they are (newest last).
 # The server's log is DIR/dovecot.log. Everything runs as the calling user.
 set -euo pipefail
 
@@ -35,11 +36,18 @@ PY
 }
 
 make_maildir() {
-    local maildir=$1 count=$2 i
+    local maildir=$1 count=$2 from=$3 i file
     mkdir -p "$maildir/cur" "$maildir/new" "$maildir/tmp"
     for ((i = 1; i <= count; i++)); do
         printf 'From: sender%d@example.invalid\r\nTo: vurk@example.invalid\r\nSubject: message %d\r\nDate: Mon, 7 Dec 2026 10:00:00 +0000\r\nMessage-ID: <%d@example.invalid>\r\n\r\nBody of message %d.\r\n' \
-            "$i" "$i" "$i" "$i" >"$maildir/new/1700000000.M${i}P1.vurk"
+            "$i" "$i" "$i" "$i" >"$maildir/new/$((1700000000 + i)).M${i}P1.vurk"
+    done
+    [ -n "$from" ] || return 0
+    # Dovecot numbers new mail by the time in the file's name: later names, later numbers.
+    for file in "$from"/*.eml; do
+        [ -f "$file" ] || continue
+        cp "$file" "$maildir/new/$((1700000000 + i)).M${i}P1.vurk"
+        i=$((i + 1))
     done
 }
 
@@ -173,7 +181,7 @@ choose_users() {
 }
 
 start() {
-    local dir=$1 count=$2 tls=0 oauth2="" port attempt
+    local dir=$1 count=$2 tls=0 oauth2="" from="" port attempt
     shift 2
     while [ $# -gt 0 ]; do
         case $1 in
@@ -182,6 +190,11 @@ start() {
         --oauth2)
             [ $# -ge 2 ] || fail "--oauth2 needs the token information URL"
             oauth2=$2
+            shift
+            ;;
+        --messages-from)
+            [ $# -ge 2 ] && [ -d "$2" ] || fail "--messages-from needs a folder"
+            from=$(cd "$2" && pwd)
             shift
             ;;
         *) fail "unknown option '$1'" ;;
@@ -196,7 +209,7 @@ start() {
     mkdir -p "$dir/run" "$dir/state" "$dir/home/vurk"
     echo "vurk:{PLAIN}secret" >"$dir/passwd"
     rm -rf "$dir/home/vurk/Maildir"
-    make_maildir "$dir/home/vurk/Maildir" "$count"
+    make_maildir "$dir/home/vurk/Maildir" "$count" "$from"
     [ "$(id -u)" -eq 0 ] && chown -R "$MAIL_UID:$MAIL_GID" "$dir/home"
     [ "$tls" != 0 ] && make_cert "$dir"
     for attempt in 1 2 3 4 5; do
@@ -229,7 +242,7 @@ stop() {
 
 case "${1:-}" in
 start)
-    [ $# -ge 3 ] || fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls] [--oauth2 TOKENINFO_URL]"
+    [ $# -ge 3 ] || fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls] [--oauth2 TOKENINFO_URL] [--messages-from FOLDER]"
     shift
     start "$@"
     ;;
@@ -238,6 +251,6 @@ stop)
     stop "$2"
     ;;
 *)
-    fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls] [--oauth2 TOKENINFO_URL] | stop DIR"
+    fail "usage: dovecot.sh start DIR N_MESSAGES [--tls|--starttls] [--oauth2 TOKENINFO_URL] [--messages-from FOLDER] | stop DIR"
     ;;
 esac
