@@ -119,7 +119,7 @@ void Form2::showPreview(const QStringList& lines)
     m_preview = lines;
     updateToolTip();
     if (!lines.isEmpty())
-        app::reportStatus(Label1->text(), lines.join(QStringLiteral(" / ")));
+        app::reportStatus(Label1->text(), QStringLiteral("preview: ") + lines.join(QStringLiteral(" / ")));
 }
 
 void Form2::updateToolTip()

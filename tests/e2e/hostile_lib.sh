@@ -32,7 +32,8 @@ hostile_server() {
 }
 
 # Writes the notifier's settings into $1/config for the account on 127.0.0.1:$2, with the connection
-# security $HOSTILE_SECURITY when that is set.
+# security $HOSTILE_SECURITY when that is set, and the senders and subjects read when $HOSTILE_PREVIEW
+# is set.
 hostile_settings() {
     local dir=$1 port=$2
     mkdir -p "$dir/config/vurk_mailchecker"
@@ -41,6 +42,7 @@ hostile_settings() {
         "$port" >"$dir/config/vurk_mailchecker/vurk_mailchecker.ini"
     [ -z "${HOSTILE_SECURITY:-}" ] ||
         echo "security=$HOSTILE_SECURITY" >>"$dir/config/vurk_mailchecker/vurk_mailchecker.ini"
+    [ -z "${HOSTILE_PREVIEW:-}" ] || echo "preview=True" >>"$dir/config/vurk_mailchecker/vurk_mailchecker.ini"
     chmod 600 "$dir/config/vurk_mailchecker/vurk_mailchecker.ini"
 }
 
@@ -48,7 +50,7 @@ hostile_settings() {
 # and VURK_WIN.
 hostile_notifier() {
     local dir=$1; shift
-    env XDG_CONFIG_HOME="$dir/config" VURK_TEST_STATUS_FILE="$dir/status" "$@" "$VURK_BIN" \
+    env XDG_CONFIG_HOME="$dir/config" XDG_STATE_HOME="$dir/state" VURK_TEST_STATUS_FILE="$dir/status" "$@" "$VURK_BIN" \
         >"$dir/notifier.out" 2>&1 &
     VURK_PID=$!
     e2e_track $VURK_PID
@@ -63,11 +65,11 @@ hostile_notifier() {
 }
 
 # The Nth check result the notifier reported (without the tooltip's detail), waiting up to $3 s. Only
-# the end of a check carries a detail; start-up's own lines are left out.
+# the end of a check carries a detail; start-up's own lines and the new messages' lists are left out.
 hostile_status() {
     local dir=$1 n=$2 bound=${3:-30} i line
     for ((i = 0; i < bound * 10; i++)); do
-        line=$(grep -F ' | ' "$dir/status" 2>/dev/null | sed -n "${n}p")
+        line=$(grep -F ' | ' "$dir/status" 2>/dev/null | grep -vF ' | preview: ' | sed -n "${n}p")
         if [ -n "$line" ]; then
             echo "${line%% | *}"
             return 0

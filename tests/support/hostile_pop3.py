@@ -25,6 +25,11 @@ Behaviours:
   inuse       "-ERR [IN-USE]" to PASS: the mailbox is open in another session
   systemp     "-ERR [SYS/TEMP]" to PASS: a passing fault of the server
   latestat[:N] a proper conversation whose STAT reply (N messages) comes 5 s late
+  uidlendless a proper conversation whose UIDL listing never ends (distinct ids, growing numbers)
+  uidlbad     a UIDL listing of duplicate, absurd and malformed ids
+  topnodot    TOP answered without its terminating dot
+  tophuge     TOP answered with a 10 MB header
+A proper conversation answers UIDL with the ids g1 to gN and TOP with a short header.
 STARTTLS behaviours (CAPA first; all need --cert and --key):
   goodstls[:N] CAPA lists STLS, STLS starts TLS, then a proper conversation inside it
   nostls       CAPA lists no STLS
@@ -105,7 +110,11 @@ class Conn:
                 return
 
 
-def conversation(c, count, fail_pass=None, stat_delay=0, greet=True):
+def top_reply(number):
+    return b"+OK\r\nFrom: sender%d@example.invalid\r\nSubject: message %d\r\n.\r\n" % (number, number)
+
+
+def conversation(c, count, fail_pass=None, stat_delay=0, greet=True, uidl=None, top=None):
     if greet:
         c.send(b"+OK hostile test server ready\r\n")
     while True:
@@ -118,6 +127,18 @@ def conversation(c, count, fail_pass=None, stat_delay=0, greet=True):
         elif word == "stat":
             time.sleep(stat_delay)
             c.send(b"+OK %d %d\r\n" % (count, count * 1234))
+        elif word == "uidl":
+            how = uidl(c) if uidl else None
+            if how:
+                return how
+            if uidl:
+                continue
+            c.send(b"+OK\r\n" + b"".join(b"%d g%d\r\n" % (i, i) for i in range(1, count + 1)) + b".\r\n")
+        elif word == "top":
+            number = int(line.split(" ")[1]) if line.count(" ") >= 1 and line.split(" ")[1].isdigit() else 0
+            how = top(c, number) if top else c.send(top_reply(number))
+            if how:
+                return how
         elif word == "quit":
             c.send(b"+OK bye\r\n")
             return "quit"
@@ -197,6 +218,41 @@ def stream(c, chunk, limit):
     return "limit reached"
 
 
+def endless_ids(c):
+    c.send(b"+OK\r\n")
+    n = 1
+    while c.sent < (1 << 30) and c.alive():
+        c.send(b"".join(b"%d id%d\r\n" % (i, i) for i in range(n, n + 1000)))
+        n += 1000
+    return "limit reached"
+
+
+def bad_ids(c):
+    c.send(b"+OK\r\n1 a\r\n1 b\r\n2 a\r\n99999999999 x\r\n0 z\r\n3 " + b"u" * 500 + b"\r\n-1 q\r\n3\r\n"
+           b"2 b\r\n3 c d\r\n.\r\n")
+    return conversation(c, 3, greet=False)
+
+
+def other_ids(c):
+    """Ids no good conversation uses, so their messages are new; the conversation goes on."""
+    c.send(b"+OK\r\n1 h1\r\n2 h2\r\n3 h3\r\n.\r\n")
+
+
+def no_dot(c, number):
+    c.send(b"+OK\r\nSubject: this header never ends\r\n")
+    c.wait_close()
+    return "client closed"
+
+
+def huge_header(c, number):
+    line = b"X-Filler: " + b"A" * 988 + b"\r\n"
+    c.send(b"+OK\r\nSubject: a huge header\r\n")
+    while c.sent < 10 * 1024 * 1024 and c.alive():
+        c.send(line * 1024)
+    c.send(b".\r\n")
+    return None
+
+
 def behave(c, behaviour):
     name, _, arg = behaviour.partition(":")
     count = int(arg) if arg else 3
@@ -204,6 +260,14 @@ def behave(c, behaviour):
         return conversation(c, count)
     if name == "err":
         return conversation(c, count, fail_pass=b"-ERR invalid login\r\n")
+    if name == "uidlendless":
+        return conversation(c, count, uidl=endless_ids)
+    if name == "uidlbad":
+        return conversation(c, count, uidl=bad_ids)
+    if name == "topnodot":
+        return conversation(c, count, uidl=other_ids, top=no_dot)
+    if name == "tophuge":
+        return conversation(c, count, uidl=other_ids, top=huge_header)
     if name == "latestat":
         return conversation(c, count, stat_delay=5)
     if name == "inuse":
