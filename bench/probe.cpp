@@ -4,6 +4,8 @@
 //   vurk_bench settings PORT           writes a settings file (XDG_CONFIG_HOME) for an account on it
 //   vurk_bench alerts N                N checks that find mail: greeting-to-QUIT time, CPU of the alert
 //   vurk_bench relay PORT N USER PASS  N checks against a real server on that loopback port
+//   vurk_bench headers PORT N USER PASS N checks against a real server with the senders and subjects
+//                                      off and on in turn (five new headers each time)
 //   vurk_bench soak N                  N checks with every kind of reply: memory and descriptors after
 //   vurk_bench clock notifier|floor S  how late the clock line shows each new second, over S seconds
 //   vurk_bench program S               the whole program as shipped, ended cleanly after S seconds (for
@@ -23,6 +25,7 @@
 #include "fakepop3.h"
 #include "floor/floorwindow.h"
 #include "mailcheck/form1.h"
+#include "mailcheck/seenids.h"
 #include "mailcheck/timer.h"
 #include "notifier/desktopnotice.h"
 #include "notifier/eventsound.h"
@@ -436,6 +439,54 @@ int relay(int upstreamPort, int count, const QString& user, const QString& passw
     return 0;
 }
 
+// The cost of reading five headers: the same checks against a real server with the switch off and on,
+// in turn; with it on every check finds the five newest new (the seen ids are forgotten before it).
+// Each check is taken from its start to its QUIT and the blink's end, whichever comes later.
+int headers(int upstreamPort, int count, const QString& user, const QString& password)
+{
+    FakePop3 server(upstreamPort);
+    server.setOnEvent(&Waiter::wake);
+    prepareNotifier(server.port(), user, password, false, false);
+    std::vector<double> cpu[2], sent[2], received[2];
+    for (int i = -2; i < count; ++i) {
+        for (const bool on : {false, true}) {
+            form3().checkpreview->setChecked(on);
+            QFile::remove(mailcheck::SeenIds::filePath());
+            const size_t index = server.sessionCount();
+            const int64_t cpu0 = processCpuNs() - server.cpuNs();
+            const CheckRun run = runCheck(&server, false, 60000);
+            const bool quit = Waiter::until(
+                [&] {
+                    const auto sessions = server.sessions();
+                    return index < sessions.size() && sessions[index].quitNs != 0;
+                },
+                30000, 5);
+            const double cpuMs = ms(processCpuNs() - server.cpuNs() - cpu0);
+            const auto sessions = server.sessions();
+            if (!run.finished || !quit || index >= sessions.size()) {
+                std::fprintf(stderr, "headers: check %d (switch %s) did not reach QUIT\n", i,
+                             on ? "on" : "off");
+                return 1;
+            }
+            std::fprintf(stderr, "check %d, switch %s: cpu %.2f ms, sent %zu, received %zu\n", i,
+                         on ? "on" : "off", cpuMs, sessions[index].received.size(),
+                         sessions[index].relayedToClient);
+            if (i < 0)
+                continue;
+            cpu[on].push_back(cpuMs);
+            sent[on].push_back(double(sessions[index].received.size()));
+            received[on].push_back(double(sessions[index].relayedToClient));
+        }
+    }
+    put("check_cpu_off_median_ms", median(cpu[0]));
+    put("check_cpu_on_median_ms", median(cpu[1]));
+    put("client_bytes_sent_off", maximum(sent[0]));
+    put("client_bytes_sent_on", maximum(sent[1]));
+    put("client_bytes_received_off", maximum(received[0]));
+    put("client_bytes_received_on", maximum(received[1]));
+    return 0;
+}
+
 struct SoakCase {
     Script script;
     long long count;
@@ -645,6 +696,7 @@ int writeSettings(int port)
 int usage()
 {
     std::fputs("usage: vurk_bench serve COUNT SECONDS | settings PORT | alerts N | relay PORT N USER PASS"
+               " | headers PORT N USER PASS"
                " | soak N | clock notifier|floor SECONDS | notice N | sound N\n",
                stderr);
     return 2;
@@ -683,6 +735,9 @@ int main(int argc, char *argv[])
     else if (mode == "relay" && argc == 6)
         rc =
             relay(int(arg(2)), int(arg(3)), QString::fromLocal8Bit(argv[4]), QString::fromLocal8Bit(argv[5]));
+    else if (mode == "headers" && argc == 6)
+        rc = headers(int(arg(2)), int(arg(3)), QString::fromLocal8Bit(argv[4]),
+                     QString::fromLocal8Bit(argv[5]));
     else if (mode == "soak" && argc == 3)
         rc = soak(int(arg(2)));
     else if (mode == "notice" && argc == 3)
