@@ -1,5 +1,6 @@
 #include "mailcheck/conversation.h"
 #include "fuzzsupport.h"
+#include "mailcheck/headerfetch.h"
 #include "mailcheck/pop3.h"
 
 #include <QRegularExpression>
@@ -11,7 +12,8 @@
 // What a server says, in any pieces, through the line framing and the conversation, interleaved
 // with check ticks and socket errors, carried out as the account window does but without a window.
 // Nothing may go out that splits a command or runs ahead of the replies, a check ends only with one
-// of its result lines, and the conversation always rests in one of its waiting states.
+// of its result lines, and the conversation always rests in one of its waiting states. With the
+// senders and subjects wanted, UIDL and at most five TOP n 0 follow the count, then QUIT.
 namespace {
 
 using namespace mailcheck::popstate;
@@ -45,9 +47,10 @@ void checkFraming(FuzzedDataProvider& input)
 // One connection as the account window runs it: the socket's framing, popState, and what went out.
 class Check {
 public:
-    Check(const mailcheck::Account& account, mailcheck::Security security)
-        : m_conversation(account, security), m_account(account),
-          m_startTls(security == mailcheck::Security::StartTls)
+    Check(const mailcheck::Account& account, mailcheck::Security security, bool headers)
+        : m_fetch([] { return QSet<QByteArray>{"1"}; }, [](const QSet<QByteArray>&) {}),
+          m_conversation(account, security, mailcheck::Login::Password, headers ? &m_fetch : nullptr),
+          m_account(account), m_startTls(security == mailcheck::Security::StartTls), m_headers(headers)
     {
     }
 
@@ -69,8 +72,11 @@ public:
     void socketError()
     {
         close();
-        // After QUIT the server hangs up: that is no failure.
-        if (m_state != kQuitSent)
+        // After QUIT the server hangs up: that is no failure; nor is it while the headers come, since
+        // the count is shown already.
+        if (mailcheck::isHeaderState(m_state))
+            m_state = kConnect;
+        else if (m_state != kQuitSent)
             finished(QStringLiteral("Connection failed"));
     }
 
@@ -82,14 +88,17 @@ public:
         if (fits || !m_framer.overflowed())
             return;
         close();
-        if (m_state != kQuitSent)
+        if (mailcheck::isHeaderState(m_state))
+            m_state = kConnect;
+        else if (m_state != kQuitSent)
             finished(QStringLiteral("Server error"));
     }
 
     void requireResting() const
     {
-        static const QStringList resting = {kConnect, kCapa, kCapaList, kCapaStls, kStls,
-                                            kTls,     kPass, kStat,     kAllOK,    kQuitSent};
+        static const QStringList resting = {kConnect, kCapa,     kCapaList, kCapaStls, kStls,
+                                            kTls,     kPass,     kStat,     kAllOK,    kQuitSent,
+                                            kUidl,    kUidlList, kTop,      kTopLines};
         FUZZ_REQUIRE(resting.contains(m_state), "state \"%s\"", qPrintable(m_state));
     }
 
@@ -125,12 +134,24 @@ private:
             FUZZ_REQUIRE(m_sent == expected().size(), "a count read after %d commands", m_sent);
             FUZZ_REQUIRE(countPattern().match(step.count).hasMatch(), "count \"%s\"", qPrintable(step.count));
             m_state = step.state;
+            FUZZ_REQUIRE(step.command.isEmpty() || (m_headers && step.count != QLatin1String("0") && !unread),
+                         "\"%s\" after the count", qPrintable(step.command));
             if (step.count == QLatin1String("0")) {
                 m_state = kConnect;
                 close();
+            } else if (!step.command.isEmpty()) {
+                sent(step.command, unread);
+                m_state = step.commandState;
             } else {
                 m_state = kQuitSent;
             }
+            return;
+        case Kind::HeadersRead:
+            // QUIT ends it as it would have, whatever is still unread.
+            FUZZ_REQUIRE(m_headers && mailcheck::isHeaderState(before) &&
+                             step.command == QLatin1String("quit"),
+                         "\"%s\" in state \"%s\"", qPrintable(step.command), qPrintable(before));
+            m_state = step.state;
             return;
         }
     }
@@ -151,6 +172,21 @@ private:
         FUZZ_REQUIRE(!unread, "\"%s\" sent with a reply still unread", qPrintable(command));
         FUZZ_REQUIRE(!mailcheck::containsLineBreak(command), "a line break in \"%s\"", qPrintable(command));
         const QStringList commands = expected();
+        // After the count: UIDL once, then TOP n 0 for at most five messages, newest first.
+        if (m_headers && m_sent >= commands.size()) {
+            if (m_sent == commands.size()) {
+                FUZZ_REQUIRE(command == QLatin1String("uidl"), "\"%s\" after the count", qPrintable(command));
+            } else {
+                const QRegularExpressionMatch top = topPattern().match(command);
+                const int number = top.captured(1).toInt();
+                FUZZ_REQUIRE(top.hasMatch() && m_sent - commands.size() <= mailcheck::kMaxHeadersFetched &&
+                                 (m_lastTop == 0 || number < m_lastTop),
+                             "\"%s\" after %d commands", qPrintable(command), m_sent);
+                m_lastTop = number;
+            }
+            ++m_sent;
+            return;
+        }
         FUZZ_REQUIRE(m_sent < commands.size() && command == commands[m_sent], "\"%s\" after %d commands",
                      qPrintable(command), m_sent);
         FUZZ_REQUIRE(!m_startTls || m_sent < 2 || m_encrypted, "\"%s\" sent in clear text",
@@ -171,7 +207,14 @@ private:
     {
         m_framer.clear();
         m_sent = 0;
+        m_lastTop = 0;
         m_encrypted = false;
+    }
+
+    static const QRegularExpression& topPattern()
+    {
+        static const QRegularExpression pattern(QStringLiteral("\\Atop ([1-9][0-9]*) 0\\z"));
+        return pattern;
     }
 
     static const QRegularExpression& countPattern()
@@ -180,10 +223,13 @@ private:
         return pattern;
     }
 
+    mailcheck::HeaderFetch m_fetch;
     const mailcheck::Conversation m_conversation;
     const mailcheck::Account m_account;
     mailcheck::LineFramer m_framer;
     const bool m_startTls;
+    const bool m_headers;
+    int m_lastTop = 0;
     QString m_state = kConnect;
     int m_sent = 0;
     bool m_encrypted = false;
@@ -199,7 +245,7 @@ void checkConversation(FuzzedDataProvider& input)
             QString::fromLatin1(QByteArray::fromStdString(input.ConsumeRandomLengthString(16)));
     }
     const auto security = mailcheck::Security(input.ConsumeIntegralInRange(0, 2));
-    Check check(account, security);
+    Check check(account, security, input.ConsumeBool());
     for (int step = 0; step < 64 && input.remaining_bytes() > 0; ++step) {
         switch (input.ConsumeIntegralInRange(0, 9)) {
         case 0:
