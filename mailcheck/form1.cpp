@@ -512,9 +512,9 @@ void Form1::tokenArrived(const QString& token, const QString& error)
         connectOrSayWhy(QString());
         return;
     }
-    // Nothing was sent: without a token there is no login, and never the password instead.
-    const bool online = m_auth.kind == mailcheck::Auth::Kind::OnlineAccount;
-    endCheck(QStringLiteral("Login failed"), error, online ? kSignInAgain : QString());
+    // Without a token there is no login, and never the password instead. Only a refresh that failed
+    // after the server refused the token asks the user to sign in again.
+    endCheck(QStringLiteral("Login failed"), error, m_refreshed ? kSignInAgain : QString());
 }
 
 // A refused token, once per check: Online Accounts refreshes it, and a new connection tries again.
