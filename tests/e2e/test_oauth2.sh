@@ -72,4 +72,35 @@ row goa-expired "You have 3 e-Mail" "3 messages" expired "auth=goa:account_1"
 row goa-refresh-fails "Login failed" "sign in to the account again" refresh-fails "auth=goa:account_1"
 row goa-silent "Login failed" "GNOME Online Accounts did not answer" silent "auth=goa:account_1"
 row goa-absent "Login failed" "GNOME Online Accounts is not running" - "auth=goa:account_1"
+# The account window lists the desktop's Google account; choosing it fills in Gmail's server, port 995,
+# SSL/TLS and the address, and OK stores the choice.
+dir="$E2E_TMP/window"
+mkdir -p "$dir/config/vurk_mailchecker"
+/usr/bin/python3 "$SUPPORT/fake_goa.py" "$DBUS_SESSION_BUS_ADDRESS" "$dir/goa.log" --mode valid \
+    --email someone@gmail.example >"$dir/goa.out" 2>&1 &
+goa=$!
+e2e_track $goa
+e2e_until 10 grep -q ready "$dir/goa.log" || e2e_fail "window: the stand-in did not start"
+hostile_notifier "$dir" VURK_TEST_CHECK_INTERVAL_MS=60000
+read -r nx ny <<<"$(e2e_window_pos "$VURK_WIN")"
+e2e_click $((nx + 30)) $((ny + 15)) 3
+e2e_until 5 bash -c "[ \$(xdotool search --onlyvisible --pid $VURK_PID | wc -l) -ge 2 ]" || e2e_fail "window: no menu"
+xdotool key Down Return
+account=$(e2e_wait_window "アカウント設定")
+e2e_until 10 grep -q GetManagedObjects "$dir/goa.log" || e2e_fail "window: Online Accounts was not asked"
+read -r ax ay <<<"$(e2e_window_pos "$account")"
+e2e_click $((ax + 150)) $((ay + 144)) 1
+sleep 0.3
+xdotool key Escape
+sleep 0.2
+xdotool key Down
+sleep 0.3
+e2e_click $((ax + 230)) $((ay + 172)) 1
+e2e_wait_no_window "アカウント設定" 10
+ini="$dir/config/vurk_mailchecker/vurk_mailchecker.ini"
+for want in "auth=goa:account_1" "server=pop.gmail.com" "port=995" "security=ssl" "user=someone@gmail.example"; do
+    grep -qxF "$want" "$ini" || e2e_fail "window: the file lacks $want: $(cat "$ini")"
+done
+e2e_stop $VURK_PID 5
+e2e_stop $goa 5
 echo "oauth2: ok"
