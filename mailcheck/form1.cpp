@@ -349,9 +349,7 @@ void Form1::Winsock1_Encrypted()
 
 mailcheck::Conversation Form1::conversation() const
 {
-    return mailcheck::Conversation({Text2->text(), Text3->text(), m_token}, m_checkSecurity,
-                                   m_token.isEmpty() ? mailcheck::Login::Password
-                                                     : mailcheck::Login::Xoauth2);
+    return mailcheck::Conversation({Text2->text(), Text3->text(), m_token}, m_checkSecurity, m_checkLogin);
 }
 
 void Form1::carryOut(const mailcheck::Step& step)
@@ -554,6 +552,8 @@ void Form1::connectOrSayWhy(const QString& passwordUnknown)
         return;
     }
     m_checkSecurity = m_security;
+    // Chosen once per check: a token sign-in never falls back to the password.
+    m_checkLogin = m_auth.usesToken() ? mailcheck::Login::Xoauth2 : mailcheck::Login::Password;
     Winsock1->Connect(mailcheck::hostFromText(Text1->text()), *port, m_checkSecurity);
 }
 
