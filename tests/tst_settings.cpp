@@ -162,12 +162,24 @@ private slots:
         QTest::addColumn<QString>("stored"); // "-": no key at all
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("saved");
-        QTest::newRow("no key") << "-" << "" << "password";
-        QTest::newRow("no key, a token command") << "-" << "oama access me" << "command";
-        QTest::newRow("password over a token command") << "password" << "oama access me" << "password";
-        QTest::newRow("online account") << "goa:account_1" << "" << "goa:account_1";
-        QTest::newRow("online account without an id") << "goa:" << "" << "password";
-        QTest::newRow("unknown word") << "kerberos" << "" << "password";
+        QTest::newRow("no key") << "-"
+                                << ""
+                                << "password";
+        QTest::newRow("no key, a token command") << "-"
+                                                 << "oama access me"
+                                                 << "command";
+        QTest::newRow("password over a token command") << "password"
+                                                       << "oama access me"
+                                                       << "password";
+        QTest::newRow("online account") << "goa:account_1"
+                                        << ""
+                                        << "goa:account_1";
+        QTest::newRow("online account without an id") << "goa:"
+                                                      << ""
+                                                      << "password";
+        QTest::newRow("unknown word") << "kerberos"
+                                      << ""
+                                      << "password";
     }
 
     void authKey()
