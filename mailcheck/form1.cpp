@@ -353,8 +353,7 @@ void Form1::Winsock1_Encrypted()
 
 mailcheck::Conversation Form1::conversation() const
 {
-    return mailcheck::Conversation({Text2->text(), Text3->text(), m_token}, m_checkSecurity,
-                                   m_token.isEmpty() ? mailcheck::Login::Password : mailcheck::Login::Xoauth2,
+    return mailcheck::Conversation({Text2->text(), Text3->text(), m_token}, m_checkSecurity, m_checkLogin,
                                    m_fetch.get());
 }
 
@@ -533,9 +532,9 @@ void Form1::tokenArrived(const QString& token, const QString& error)
         connectOrSayWhy(QString());
         return;
     }
-    // Nothing was sent: without a token there is no login, and never the password instead.
-    const bool online = m_auth.kind == mailcheck::Auth::Kind::OnlineAccount;
-    endCheck(QStringLiteral("Login failed"), error, online ? kSignInAgain : QString());
+    // Without a token there is no login, and never the password instead. Only a refresh that failed
+    // after the server refused the token asks the user to sign in again.
+    endCheck(QStringLiteral("Login failed"), error, m_refreshed ? kSignInAgain : QString());
 }
 
 // A refused token, once per check: Online Accounts refreshes it, and a new connection tries again.
@@ -575,6 +574,8 @@ void Form1::connectOrSayWhy(const QString& passwordUnknown)
         return;
     }
     m_checkSecurity = m_security;
+    // Chosen once per check: a token sign-in never falls back to the password.
+    m_checkLogin = m_auth.usesToken() ? mailcheck::Login::Xoauth2 : mailcheck::Login::Password;
     m_fetch.reset();
     if (form3().checkpreview->isChecked()) {
         const QByteArray key = mailcheck::SeenIds::accountKey(Text1->text(), Text2->text());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mailcheck/conversation.h"
 #include "mailcheck/security.h"
 
 #include <QPointer>
@@ -13,10 +14,8 @@ namespace app {
 class TokenCommand;
 }
 namespace mailcheck {
-class Conversation;
 class HeaderFetch;
-struct Step;
-} // namespace mailcheck
+}
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -163,6 +162,7 @@ private:
     bool m_refreshed = false;
     // The security of the check under way, taken when it connected.
     mailcheck::Security m_checkSecurity = mailcheck::Security::None;
+    mailcheck::Login m_checkLogin = mailcheck::Login::Password;
     // The check waiting for the keyring, if any: one at a time; deleting it drops that check.
     QPointer<QObject> m_passwordWait;
     // The check's reading of the new messages' headers, when the menu's switch asks for them.

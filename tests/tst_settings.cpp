@@ -159,6 +159,50 @@ private slots:
         QCOMPARE(Store::read(Store::Key::port), port);
     }
 
+    // Who signs in: the password unless the file names Online Accounts or the token command.
+    void authKey_data()
+    {
+        QTest::addColumn<QString>("stored"); // "-": no key at all
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no key") << "-"
+                                << ""
+                                << "password";
+        QTest::newRow("no key, a token command") << "-"
+                                                 << "oama access me"
+                                                 << "command";
+        QTest::newRow("password over a token command") << "password"
+                                                       << "oama access me"
+                                                       << "password";
+        QTest::newRow("online account") << "goa:account_1"
+                                        << ""
+                                        << "goa:account_1";
+        QTest::newRow("online account without an id") << "goa:"
+                                                      << ""
+                                                      << "password";
+        QTest::newRow("unknown word") << "kerberos"
+                                      << ""
+                                      << "password";
+    }
+
+    void authKey()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, command);
+        QFETCH(QString, saved);
+        QSettings file(Store::filePath(), QSettings::IniFormat);
+        if (stored != QLatin1String("-"))
+            file.setValue(Store::Key::path(Store::Key::auth), stored);
+        if (!command.isEmpty())
+            file.setValue(Store::Key::path(Store::Key::tokencommand), command);
+        file.sync();
+        restart();
+        Module1::SaveSettingsOnExit();
+        QCOMPARE(Store::read(Store::Key::auth), saved);
+        // The token command is the user's own line: read, never rewritten.
+        QCOMPARE(Store::read(Store::Key::tokencommand), command);
+    }
+
     void hiddenPositionFields()
     {
         form2().moveToPixels(QPoint(20, 10));

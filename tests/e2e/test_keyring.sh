@@ -91,7 +91,7 @@ start
 result 1 | grep -q '^Not Found e-Mail' || e2e_fail "moving: the check said $(result 1)"
 account=$(open_account)
 kill -STOP "$(cat "$E2E_TMP/bus/keyring.pid")"
-click_in "$account" 200 95 # OK
+click_in "$account" 230 172 # OK
 sleep 0.5
 click_in "$account" 186 17 # the server field
 xdotool key End type x
