@@ -37,7 +37,7 @@ no_question
 e2e_drag 360 286 109 110
 
 # Exit answered No: nothing happens, nothing is stored.
-e2e_choose "$id" "$pid" 9 # exit
+e2e_choose "$id" "$pid" 10 # exit
 box=$(question)
 xdotool windowactivate --sync "$box" key --clearmodifiers Escape
 no_question
@@ -45,7 +45,7 @@ kill -0 $pid || e2e_fail "ended after No"
 [ ! -e "$ini" ] || e2e_fail "No wrote the settings"
 
 # Exit answered Yes: saved, then the program ends at once.
-e2e_choose "$id" "$pid" 9 # exit
+e2e_choose "$id" "$pid" 10 # exit
 box=$(question)
 xdotool windowactivate --sync "$box" key --clearmodifiers Return
 e2e_wait_exit $pid 10
@@ -58,7 +58,7 @@ e2e_wait_exit $pid 10
 # program.
 start "100 100"
 e2e_drag 110 110 210 160
-e2e_choose "$id" "$pid" 9 # exit
+e2e_choose "$id" "$pid" 10 # exit
 question >/dev/null
 kill -TERM $pid
 e2e_wait_exit $pid 10

@@ -54,12 +54,12 @@ took=$(expect_check 3 11000)
 [ "$took" -ge 8500 ] || e2e_fail "the second recheck came after $took ms, within 10 s of the first"
 
 # Checking stopped: a resume checks nothing; started again, a resume checks at once.
-e2e_choose "$id" "$pid" 8 # チェック停止(&S)
+e2e_choose "$id" "$pid" 9 # チェック停止(&S)
 sleep 10.5
 drive Resume
 sleep 2
 [ "$(checks)" = 3 ] || e2e_fail "checked while stopped: $(cat "$E2E_TMP/pop3.log")"
-e2e_choose "$id" "$pid" 8 # チェック開始(&S)
+e2e_choose "$id" "$pid" 9 # チェック開始(&S)
 sleep 0.5
 drive Resume
 expect_check 4 1000 >/dev/null
