@@ -50,6 +50,22 @@ e2e_fail() {
     exit 1
 }
 
+# The private Dovecot in $E2E_TMP/dovecot with $1 messages, over TLS and taking XOAUTH2, whose tokens
+# a loopback endpoint checks: it knows "good-token", for vurk@example.test. Sets OAUTH2_PORT. The
+# caller stops the server ("$VURK_SOURCE_DIR/tests/support/dovecot.sh" stop "$E2E_TMP/dovecot").
+e2e_oauth2_dovecot() {
+    local support="$VURK_SOURCE_DIR/tests/support" url
+    # Dovecot's mail process may run as another user, who must reach the folder.
+    chmod 711 "$E2E_TMP"
+    /usr/bin/python3 "$support/tokeninfo.py" --email vurk@example.test --log "$E2E_TMP/tokeninfo.log" \
+        good-token >"$E2E_TMP/tokeninfo.port" &
+    e2e_track $!
+    e2e_until 10 test -s "$E2E_TMP/tokeninfo.port" || e2e_fail "the token endpoint did not start"
+    url="http://127.0.0.1:$(cat "$E2E_TMP/tokeninfo.port")/tokeninfo?access_token="
+    OAUTH2_PORT=$("$support/dovecot.sh" start "$E2E_TMP/dovecot" "$1" --tls --oauth2 "$url") ||
+        e2e_fail "dovecot did not start"
+}
+
 # A private session bus that starts no service by itself, exported: what the program says on D-Bus
 # (to the keyring among others) stays in the test, and no bus of the desktop's is found or autolaunched.
 e2e_start_session_bus() {

@@ -9,14 +9,8 @@ SUPPORT="$VURK_SOURCE_DIR/tests/support"
 DV="$E2E_TMP/dovecot"
 trap '"$SUPPORT/dovecot.sh" stop "$DV" || true; e2e_cleanup' EXIT
 
-# Dovecot's mail process may run as another user, who must reach the folder.
-chmod 711 "$E2E_TMP"
-/usr/bin/python3 "$SUPPORT/tokeninfo.py" --email vurk@example.test --log "$E2E_TMP/tokeninfo.log" good-token \
-    >"$E2E_TMP/tokeninfo.port" &
-e2e_track $!
-e2e_until 10 test -s "$E2E_TMP/tokeninfo.port" || e2e_fail "the token endpoint did not start"
-url="http://127.0.0.1:$(cat "$E2E_TMP/tokeninfo.port")/tokeninfo?access_token="
-port=$("$SUPPORT/dovecot.sh" start "$DV" 3 --tls --oauth2 "$url") || e2e_fail "dovecot did not start"
+e2e_oauth2_dovecot 3
+port=$OAUTH2_PORT
 
 # Prints the server's lines after the greeting and CAPA, one per line.
 xoauth2() {
