@@ -1,5 +1,6 @@
 #include "mailcheck/headers.h"
 
+#include "app/symbols.h"
 #include "notifier/rules.h"
 
 #include <QList>
@@ -14,7 +15,6 @@
 #include <gmime/gmime.h>
 #pragma pop_macro("signals")
 #include <iconv.h>
-#include <type_traits>
 
 namespace mailcheck {
 
@@ -372,8 +372,7 @@ struct HeaderDecoder::GMime {
     bool resolve()
     {
         const auto find = [this](auto& function, const char *name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
-            return function != nullptr;
+            return app::resolveSymbol(library, function, name);
         };
         return find(init, "g_mime_init") && find(optionsNew, "g_mime_parser_options_new") &&
                find(optionsFree, "g_mime_parser_options_free") &&

@@ -1,5 +1,7 @@
 #include "notifier/eventsound.h"
 
+#include "app/symbols.h"
+
 #include <QApplication>
 #include <QPointer>
 #include <canberra.h>
@@ -7,7 +9,6 @@
 #include <dlfcn.h>
 #include <mutex>
 #include <thread>
-#include <type_traits>
 
 namespace notifier {
 
@@ -42,8 +43,7 @@ struct EventSound::Canberra {
     bool resolve()
     {
         const auto find = [this](auto& function, const char *name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
-            return function != nullptr;
+            return app::resolveSymbol(library, function, name);
         };
         return find(create, "ca_context_create") && find(changeProps, "ca_context_change_props") &&
                find(play, "ca_context_play") && find(destroy, "ca_context_destroy") &&
